@@ -1,0 +1,2 @@
+// The entry: one application object, one run.
+int main() { return 0; }

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a fresh Debian machine (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+  g++ cmake make googletest libbenchmark-dev \
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 \
+  socat avrdude srecord clang-14 libclang-rt-14-dev python3 file procps util-linux >/dev/null

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the native build, the 64-bit Windows build under Wine, and the
+# 32-bit Windows build (compiled only: no 32-bit Wine here). Build folders go below build/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-$(nproc)}
+status=0
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "native build and tests"
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/native -j "$jobs"
+(cd build/native && ctest --output-on-failure -j "$jobs") || status=1
+
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && [ -x /usr/lib/wine/wine64 ]; then
+  step "Windows x86_64 build, tests under Wine"
+  cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/win64 -j "$jobs"
+  (cd build/win64 && ctest --output-on-failure -j "$jobs") || status=1
+
+  step "Windows i686 build (compiled only)"
+  cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DKALMO_TESTS=OFF >/dev/null
+  cmake --build build/win32 -j "$jobs"
+else
+  echo "mingw-w64 or Wine missing: install them with scripts/install-deps.sh" >&2
+  status=1
+fi
+
+exit $status
