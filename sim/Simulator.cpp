@@ -131,6 +131,7 @@ void ProgrammerSimulator::serve() {
       std::lock_guard<std::mutex> lock(stateMutex);
       device.expire(Clock::now(), replies);
     }
+    stateChanged.notify_all();  // a token that ended with its pause is a command taken
     ok = ok && sendReplies(replies);
   }
   if (!ok && !stopRequested) fail(withErrorNumber("writing the pseudo-terminal failed"));
@@ -216,27 +217,26 @@ bool ProgrammerSimulator::sleepUntil(Clock::time_point moment) {
 
 void ProgrammerSimulator::hangUp() {
   closeHandles();
-  std::function<void()> callback;
-  {
-    std::lock_guard<std::mutex> lock(stateMutex);
-    hungUp = true;
-    serving = false;
-    callback = endedCallback;
-  }
-  stateChanged.notify_all();
-  if (callback) callback();
+  ended(true, std::string());
 }
 
-void ProgrammerSimulator::fail(const std::string& what) {
+void ProgrammerSimulator::fail(const std::string& what) { ended(false, what); }
+
+// The callback runs before the end becomes visible, so whoever waits for the end sees its effects.
+void ProgrammerSimulator::ended(bool byHangUp, const std::string& what) {
   std::function<void()> callback;
   {
     std::lock_guard<std::mutex> lock(stateMutex);
-    error = what;
-    serving = false;
     callback = endedCallback;
   }
-  stateChanged.notify_all();
   if (callback) callback();
+  {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    hungUp = byHangUp;
+    error = what;
+    serving = false;
+  }
+  stateChanged.notify_all();
 }
 
 void ProgrammerSimulator::onEnded(std::function<void()> callback) {

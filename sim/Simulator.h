@@ -45,7 +45,8 @@ class ProgrammerSimulator {
   bool isServing() const;  // false before start, after stop, after a hang-up or a failure
   bool hasHungUp() const;  // the hang-up fault closed the line
 
-  // Called once, from the serving thread, when serving ends by itself (hang-up or failure).
+  // Called once, from the serving thread, when serving ends by itself (hang-up or failure),
+  // before isServing turns false and the waits below return.
   void onEnded(std::function<void()> callback);
 
   // What crossed the line since start or the last clearTranscript.
@@ -86,6 +87,7 @@ class ProgrammerSimulator {
   bool sleepUntil(Clock::time_point moment);
   void hangUp();
   void fail(const std::string& what);
+  void ended(bool byHangUp, const std::string& what);
   void closeHandles();
 
   const SimulatorOptions options;

@@ -161,7 +161,9 @@ std::string optionsHelp() {
       "Simulates the programmer at the far end of a serial line on a new pseudo-terminal. Prints the\n"
       "terminal's path on the first line, then serves clients (who may open and close it any number of\n"
       "times) until SIGTERM or SIGINT, or until --hangup-after ends it.\n"
-      "Numbers may be given as 0x... in hexadecimal; MS may have a fraction.\n\n";
+      "Numbers may be given as 0x... in hexadecimal; MS may have a fraction. Commands are counted\n"
+      "from 1 in the order they come: each preamble command and each AVR109 command (ESC and stray\n"
+      "bytes included).\n\n";
   for (const Option& option : optionTable()) {
     std::string left = std::string("  ") + option.name + (option.value ? std::string(" ") + option.value : "");
     if (left.size() < 32) left.resize(32, ' ');
