@@ -2,13 +2,14 @@
 // tool and other AVR109 software reach it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -427,6 +428,29 @@ TEST(SimLine, ClientsMayCloseAndReopenThePort) {
   EXPECT_EQ(simulator.status().commands, 6);
 }
 
+// A client that goes away without reading a long answer must not stall the device: once the
+// terminal's queue is full, what waits there is dropped.
+TEST(SimLine, AnAnswerNobodyReadsDoesNotStallTheDevice) {
+  SimulatorOptions options;
+  options.flashSize = 1 << 18;
+  ProgrammerSimulator simulator(options);
+  ASSERT_TRUE(simulator.start()) << simulator.errorText();
+  {
+    Client client(simulator.slavePath());
+    ASSERT_TRUE(client.send(command('g', {0xFF, 0xFF, 'F'})));  // more than the terminal queues
+    ASSERT_TRUE(client.send(command('a')));
+  }
+  // The device takes a command only after it answered the one before.
+  EXPECT_TRUE(simulator.waitForCommands(2, 20000));
+  Client client(simulator.slavePath());
+  ASSERT_TRUE(client.isOpen());
+  ASSERT_TRUE(client.send(command('a')));
+  Bytes got = client.read(1 << 20, 10000, 'Y');
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.back(), 'Y');
+  EXPECT_TRUE(simulator.isServing());
+}
+
 TEST(SimLine, PacesBytesAtTheBaudRateWithPageWriteTime) {
   SimulatorOptions options;
   options.baudRate = 9600;  // 1.04 ms a byte
@@ -518,31 +542,46 @@ TEST(SimProgram, PrintsThePathServesAndEndsOnSignal) {
                     " --transcript \"" + d + "/t.txt\" --dump-flash \"" + d + "/flash.bin\"' > '" + d +
                     "/out'; echo $? > '" + d + "/status' ) &";
   ASSERT_EQ(std::system(run.c_str()), 0);
+
+  // Ends the program and takes its exit status, also when an assertion below gives up early, so
+  // that no process is left behind.
+  struct Program {
+    std::filesystem::path dir;
+    std::string pid;
+    std::string status;
+    bool ended = false;
+    void end() {
+      if (ended) return;
+      ended = true;
+      if (!pid.empty()) std::system(("kill -TERM " + pid + " 2>/dev/null").c_str());
+      std::ifstream statusFifo(dir / "status");
+      std::getline(statusFifo, status);
+    }
+    ~Program() {
+      end();
+      std::filesystem::remove_all(dir);
+    }
+  } program{dir, "", "", false};
+
   std::string path;
   {
     std::ifstream out(dir / "out");
     std::getline(out, path);
   }
-  std::string pid = readText(dir / "pid");
-  ASSERT_FALSE(pid.empty());
+  program.pid = readText(dir / "pid");
+  ASSERT_FALSE(program.pid.empty());
   ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
   {
     Client client(path);
     ASSERT_TRUE(client.isOpen());
     EXPECT_EQ(client.exchange(command('B', {0, 4, 'F', 1, 2, 3, 4}), 1), cr);
   }
-  std::system(("kill -TERM " + pid).c_str());
-  std::string status;
-  {
-    std::ifstream statusFifo(dir / "status");
-    std::getline(statusFifo, status);
-  }
-  EXPECT_EQ(status, "0");
+  program.end();
+  EXPECT_EQ(program.status, "0");
   EXPECT_EQ(readText(dir / "t.txt"), "> 42 00 04 46 01 02 03 04\n< 0D\n");
   std::string flash = readText(dir / "flash.bin");
   ASSERT_EQ(flash.size(), 1024u);
   EXPECT_EQ(flash.substr(0, 5), std::string("\x01\x02\x03\x04\xFF", 5));
-  std::filesystem::remove_all(dir);
 }
 
 std::string intelHex(const Bytes& image) {
