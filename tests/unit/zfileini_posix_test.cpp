@@ -12,7 +12,9 @@
 #include <string>
 
 #include "ZEL_SYSTEM/ZFileIni.h"
-#include "tests/support/ScratchDir.h"
+#include "tests/support/DirectoryListing.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace {
 
@@ -41,30 +43,27 @@ int saveLargeInChild(const std::string& path, bool ignoreLimitSignal) {
 }
 
 TEST(ZFileIniSave, ProcessKilledInTheMiddleOfASaveLeavesTheOldFile) {
-  ScratchDir dir;
-  std::string path = dir.file("config.ini");
-  ScratchDir::write(path, oldText);
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
   int status = saveLargeInChild(path, false);
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
-  EXPECT_EQ(ScratchDir::read(path), oldText);
+  EXPECT_EQ(ScratchDirectory::read(path), oldText);
 }
 
 TEST(ZFileIniSave, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
-  ScratchDir dir;
-  std::string path = dir.file("config.ini");
-  ScratchDir::write(path, oldText);
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
   int status = saveLargeInChild(path, true);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 20) << "save fails with its text and keeps the changes pending";
-  EXPECT_EQ(ScratchDir::read(path), oldText);
-  EXPECT_EQ(dir.listing(), "config.ini");
+  EXPECT_EQ(ScratchDirectory::read(path), oldText);
+  EXPECT_EQ(directoryListing(dir.path()), "config.ini");
 }
 
 TEST(ZFileIniSave, ReplacedFileKeepsItsAccessRights) {
-  ScratchDir dir;
-  std::string path = dir.file("config.ini");
-  ScratchDir::write(path, oldText);
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
   chmod(path.c_str(), 0640);
   {
     ZFileIni ini;
@@ -75,22 +74,22 @@ TEST(ZFileIniSave, ReplacedFileKeepsItsAccessRights) {
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
-  EXPECT_EQ(ScratchDir::read(path), "[A]\r\nkeep=new\r\n");
+  EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nkeep=new\r\n");
 }
 
 TEST(ZFileIniSave, DirectoryWithoutWriteRightsFailsAndKeepsTheFile) {
   if (geteuid() == 0) GTEST_SKIP() << "the superuser writes anywhere";
-  ScratchDir dir;
-  std::string path = dir.file("config.ini");
-  ScratchDir::write(path, oldText);
+  testsupport::MessageBoxCapture boxes;
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
   ZFileIni ini;
   ASSERT_TRUE(ini.open(path.c_str(), 0, 0));
   ini.setValue("A", "keep", "new");
-  chmod(dir.path().c_str(), 0500);
+  chmod(dir.path().string().c_str(), 0500);
   EXPECT_EQ(ini.save(), 0);
   EXPECT_FALSE(ini.errorText.isEmpty());
-  chmod(dir.path().c_str(), 0700);
-  EXPECT_EQ(ScratchDir::read(path), oldText);
+  chmod(dir.path().string().c_str(), 0700);
+  EXPECT_EQ(ScratchDirectory::read(path), oldText);
   ini.errorText = "";
   EXPECT_EQ(ini.save(), 1);
 }
