@@ -52,17 +52,18 @@ void ZApplicationBasic::takeCommandLine(const ZString& commandLine) {
 }
 
 int ZApplicationBasic::pumpMessages(unsigned milliseconds, const int* stopFlag) {
-  const volatile int* flag = stopFlag;  // may be cleared by another thread: read it afresh each time
+  // The flag may be cleared by another thread: read it afresh each time, as an atomic load.
+  auto stopped = [stopFlag] { return stopFlag && __atomic_load_n(stopFlag, __ATOMIC_ACQUIRE) == 0; };
   std::uint32_t start = zos::tickCount();
   for (;;) {
     // Elapsed time in unsigned arithmetic stays right when the tick count wraps meanwhile.
     std::uint32_t elapsed = zos::tickCount() - start;
     if (elapsed >= milliseconds) return 1;
     bool handled = zos::pumpOneMessage();
-    if (flag && *flag == 0) return 0;
+    if (stopped()) return 0;
     if (handled) continue;
     unsigned wait = milliseconds - elapsed;
-    if (flag && wait > stopFlagInterval) wait = stopFlagInterval;
+    if (stopFlag && wait > stopFlagInterval) wait = stopFlagInterval;
     if (zos::waitForMessageOrObject(nullptr, wait) == zos::WaitFailed) zos::sleepMs(wait);
   }
 }

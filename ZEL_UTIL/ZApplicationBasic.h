@@ -22,7 +22,8 @@ class ZApplicationBasic {
   // Waits the given time while handling the calling thread's window messages, one at a time as
   // they come; between them the thread blocks. Returns 1 when the time has passed, 0 as soon as
   // *stopFlag is found 0 (it is tested after every message, and at least every 10 ms so that
-  // another thread may clear it too). With 0 ms it returns 1 at once, handling nothing.
+  // another thread may clear it too; that thread stores the 0 atomically, for instance with
+  // __atomic_store_n). With 0 ms it returns 1 at once, handling nothing.
   // Touches no member: any thread may call it.
   static int pumpMessages(unsigned milliseconds, const int* stopFlag);
 

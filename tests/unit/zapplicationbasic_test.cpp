@@ -143,7 +143,7 @@ TEST(ZApplicationBasicPump, AFlagClearedByAnotherThreadIsSeenSoon) {
   zos::Handle thread = zos::createThread(
       [](void* parameter) -> unsigned {
         zos::sleepMs(100);
-        *static_cast<volatile int*>(&static_cast<Shared*>(parameter)->flag) = 0;
+        __atomic_store_n(&static_cast<Shared*>(parameter)->flag, 0, __ATOMIC_RELEASE);
         return 0;
       },
       &shared);
