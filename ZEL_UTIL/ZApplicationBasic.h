@@ -3,6 +3,7 @@
 // Constructed first of the global library objects, before the language table exists.
 #pragma once
 
+#include "ZEL_SYSTEM/ZFileIni.h"
 #include "ZEL_UTIL/ZString.h"
 #include "ZEL_UTIL/ZStringList.h"
 
@@ -27,9 +28,13 @@ class ZApplicationBasic {
   // Touches no member: any thread may call it.
   static int pumpMessages(unsigned milliseconds, const int* stopFlag);
 
-  // TODO(INI): computerConfig and userConfig (ZFileIni) with openComputerConfigFile and
-  // openUserConfigFile come with the INI file class; they stand before programPath.
+  // Opens the configuration file of the user or of the computer, "<title>.cfg" in the
+  // application data folder, creating it when missing; 1 if it is open afterwards.
+  int openUserConfigFile();
+  int openComputerConfigFile();
 
+  ZFileIni computerConfig;
+  ZFileIni userConfig;
   ZString programPath;       // item 0 of params: the program file as the system started it
   ZStringList params;        // the command line split into parameters, double quotes respected
   ZString programDirectory;  // the directory of programPath without its trailing separator, or
