@@ -33,6 +33,20 @@ BYTES_TO_FIRST_BLOCK = 1 + 1 + 1 + 3
 BYTES_OF_WRITE_PASS = BYTES_TO_FIRST_BLOCK + 2 * (4 + 128) + (4 + 44)
 
 
+def block_sizes(received):
+    """The sizes of the 'B' blocks among the burn commands the device received."""
+    sizes, i = [], 0
+    while i < len(received):
+        letter = chr(received[i])
+        if letter == "B":
+            n = received[i + 1] * 256 + received[i + 2]
+            sizes.append(n)
+            i += 4 + n
+        else:
+            i += {"A": 3, "g": 4}.get(letter, 1)
+    return sizes
+
+
 class LineFaults(KalmoTestCase):
     def burn(self, sim, *extra, env=None):
         path = self.write_file("image.hex", hex_text(IMAGE_300))
@@ -162,6 +176,19 @@ class LineFaults(KalmoTestCase):
                     # The late answer comes after the run; the next run must not take it for its own.
                     time.sleep(3.0)
                     self.assertLineStillWorks(sim)
+
+    def test_odd_block_size_goes_out_in_whole_words(self):
+        # Flash is addressed in words: blocks of an odd size would leave every second block one
+        # byte off, and the read-back, off by the same byte, would not see it.
+        sim = self.simulator("--block-size", "7")
+        result = self.burn(sim)
+        self.assertEqual(result.status, 0)
+        self.assertEqual(set(block_sizes(sim.received())), {6})
+        self.assertFlashed(sim)
+        # A block of one byte leaves no whole word: no block mode.
+        sim = self.simulator("--block-size", "1")
+        result = self.burn(sim)
+        self.assertEnded(result, self.header(sim.path) + NO_BLOCK_MODE, 1, ENTER + BLOCK_QUERY)
 
     def test_monitor_that_hangs_up_while_the_line_fails(self):
         sim = self.simulator("--hangup-after", str(BYTES_TO_FIRST_BLOCK + 20))
