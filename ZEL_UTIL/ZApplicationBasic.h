@@ -33,9 +33,8 @@ class ZApplicationBasic {
   int openUserConfigFile();
   int openComputerConfigFile();
 
-  ZFileIni computerConfig;   // the configuration file for all users of the computer
-  ZFileIni userConfig;       // the configuration file of the current user
-
+  ZFileIni computerConfig;
+  ZFileIni userConfig;
   ZString programPath;       // item 0 of params: the program file as the system started it
   ZStringList params;        // the command line split into parameters, double quotes respected
   ZString programDirectory;  // the directory of programPath without its trailing separator, or
