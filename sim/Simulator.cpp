@@ -206,6 +206,12 @@ bool ProgrammerSimulator::writePaced(const std::vector<std::uint8_t>& bytes) {
 
 bool ProgrammerSimulator::writeOut(const std::uint8_t* data, std::size_t count) {
   int size = static_cast<int>(count);
+  // Recorded before they go out: whoever has received the bytes finds them in the transcript.
+  {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    record.add(Direction::fromDevice, data, count);
+  }
+  stateChanged.notify_all();
   int written = zos::ptyWrite(master, data, size, writeTimeoutMs);
   if (written >= 0 && written < size) {
     // Nobody reads the answers (no client has the port open) and the terminal's queue is full:
@@ -214,13 +220,7 @@ bool ProgrammerSimulator::writeOut(const std::uint8_t* data, std::size_t count) 
     int more = zos::ptyWrite(master, data + written, size - written, writeTimeoutMs);
     written = more < 0 ? -1 : written + more;
   }
-  if (written < 0) return false;
-  {
-    std::lock_guard<std::mutex> lock(stateMutex);
-    record.add(Direction::fromDevice, data, static_cast<std::size_t>(written));
-  }
-  stateChanged.notify_all();
-  return true;
+  return written >= 0;
 }
 
 bool ProgrammerSimulator::sleepUntil(Clock::time_point moment) {
