@@ -69,6 +69,9 @@ int ZComPort::open(const ZString& name, zos::WindowHandle window) {
     return 0;
   }
   zos::raiseDtrRts(device);
+  // Bytes that came in before this open (a late answer to an earlier session) answer nothing
+  // that this session asks.
+  zos::purgeSerial(device);
 
   zos::Handle thread = zos::createThread(&ZComPort::readerEntry, this);
   if (!thread) {

@@ -117,6 +117,9 @@ int ZMapStringToString::parseText(const ZString& text, const ZString& pairSepara
       return position >= text.getLength() ? pairs : -1;
     }
     int valueStart = keyEnd + keySeparator.getLength();
+    // Separators that overlap ("==" and "=", at one place): the value ends at the first pair
+    // separator behind the key separator, never before its start.
+    if (pairEnd >= 0 && pairEnd < valueStart) pairEnd = text.find(pairSeparator, valueStart);
     ZString value = pairEnd < 0 ? text.mid(valueStart) : text.mid(valueStart, pairEnd - valueStart);
     set(text.mid(position, keyEnd - position), value);
     ++pairs;

@@ -51,7 +51,9 @@ int KalmoApp::flashHexFile(const ZString& token) {
   if (result) {
     comPort.writeByte('b');
     result = comPort.readCount(answer, blockQueryTimeoutMs, 3) && answer.getAt(0) == 'Y';
-    if (result) blockSize = answer.getAt(1) * 256 + answer.getAt(2);
+    // Flash is addressed in words and every block moves the address on by its words: a block of
+    // an odd size would put the next block one byte off. Whole words only, then.
+    if (result) blockSize = (answer.getAt(1) * 256 + answer.getAt(2)) & ~1;
     // A block size of 0 would never get through the image: refused like a missing block mode.
     if (!result || blockSize == 0) {
       result = 0;

@@ -22,6 +22,15 @@ const std::uint8_t lowFuse = 0xFF, highFuse = 0xDA, extendedFuse = 0xFD, lockBit
 const std::uint8_t cr = 0x0D;
 const std::uint8_t escape = 0x1B;
 
+// Line noise: no byte a client waits for (CR, LF), so that noise alone never completes an answer.
+const std::uint8_t noise[] = {0xFF, 0x00, 0xAA, 0x55, '?', 'Z', 0x80, 0x7F};
+
+std::vector<std::uint8_t> noiseBytes(std::size_t count) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < count; ++i) bytes.push_back(noise[i % sizeof noise]);
+  return bytes;
+}
+
 std::size_t operandCount(std::uint8_t letter) {
   switch (letter) {
     case 'A': return 2;
@@ -324,7 +333,14 @@ void ProgrammerDevice::answer(std::vector<std::uint8_t> bytes, Clock::time_point
   if (options.neverAnswer) return;
   if (std::find(options.dropAnswers.begin(), options.dropAnswers.end(), number) != options.dropAnswers.end()) return;
   if (options.lateMs > 0 && (options.lateCommand == 0 || options.lateCommand == number)) at += millis(options.lateMs);
-  replies.push_back({std::move(bytes), at});
+  if (options.noiseCommand == 0 || options.noiseCommand == number) {
+    std::vector<std::uint8_t> noisy = noiseBytes(options.garbageBeforeAnswer);
+    noisy.insert(noisy.end(), bytes.begin(), bytes.end());
+    std::vector<std::uint8_t> extra = noiseBytes(options.extraAfterAnswer);
+    noisy.insert(noisy.end(), extra.begin(), extra.end());
+    bytes.swap(noisy);
+  }
+  replies.push_back({std::move(bytes), at, number, log.empty() ? std::string() : log.back()});
 }
 
 }  // namespace sim

@@ -8,7 +8,8 @@
 //   covers n bytes from byte address 2 * address on and advances the address by n / 2 rounded up.
 //   EEPROM (type 'E') is addressed in bytes.
 // Bytes come in with the time they arrived; answers go out with the earliest time they may be
-// sent, so that the caller models the line. The faults of the options are applied here.
+// sent, so that the caller models the line. The faults of the options are applied here, except the
+// splitting of answers, which is the line's.
 #pragma once
 #include <chrono>
 #include <cstddef>
@@ -39,6 +40,8 @@ class ProgrammerDevice {
   struct Reply {
     std::vector<std::uint8_t> bytes;
     Clock::time_point notBefore;  // the answer may go out from this moment on
+    long command = 0;             // the number of the command answered (counted from 1)
+    std::string commandText;      // that command as the command log writes it
   };
 
   explicit ProgrammerDevice(const SimulatorOptions& options);

@@ -167,7 +167,20 @@ ProgrammerSimulator::Outcome ProgrammerSimulator::handleBytes(const std::uint8_t
 bool ProgrammerSimulator::sendReplies(const std::vector<ProgrammerDevice::Reply>& replies) {
   for (const ProgrammerDevice::Reply& reply : replies) {
     if (!sleepUntil(reply.notBefore)) return true;  // stop requested: nothing failed
-    if (!writePaced(reply.bytes)) return false;
+    std::vector<std::uint8_t> bytes = reply.bytes;
+    if (answerFilter) answerFilter(reply.command, reply.commandText, bytes);
+    if (!(options.splitAnswersMs >= 0 ? writeSplit(bytes) : writePaced(bytes))) return false;
+  }
+  return true;
+}
+
+// One byte a write with a pause between them, so that the client gets the answer in pieces.
+bool ProgrammerSimulator::writeSplit(const std::vector<std::uint8_t>& bytes) {
+  const auto gap = std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double, std::milli>(options.splitAnswersMs));
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i > 0 && !sleepUntil(Clock::now() + gap)) return true;  // stop requested
+    if (!writePaced(std::vector<std::uint8_t>(1, bytes[i]))) return false;
   }
   return true;
 }
@@ -193,6 +206,12 @@ bool ProgrammerSimulator::writePaced(const std::vector<std::uint8_t>& bytes) {
 
 bool ProgrammerSimulator::writeOut(const std::uint8_t* data, std::size_t count) {
   int size = static_cast<int>(count);
+  // Recorded before they go out: whoever has received the bytes finds them in the transcript.
+  {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    record.add(Direction::fromDevice, data, count);
+  }
+  stateChanged.notify_all();
   int written = zos::ptyWrite(master, data, size, writeTimeoutMs);
   if (written >= 0 && written < size) {
     // Nobody reads the answers (no client has the port open) and the terminal's queue is full:
@@ -201,13 +220,7 @@ bool ProgrammerSimulator::writeOut(const std::uint8_t* data, std::size_t count) 
     int more = zos::ptyWrite(master, data + written, size - written, writeTimeoutMs);
     written = more < 0 ? -1 : written + more;
   }
-  if (written < 0) return false;
-  {
-    std::lock_guard<std::mutex> lock(stateMutex);
-    record.add(Direction::fromDevice, data, static_cast<std::size_t>(written));
-  }
-  stateChanged.notify_all();
-  return true;
+  return written >= 0;
 }
 
 bool ProgrammerSimulator::sleepUntil(Clock::time_point moment) {
@@ -238,6 +251,8 @@ void ProgrammerSimulator::ended(bool byHangUp, const std::string& what) {
   }
   stateChanged.notify_all();
 }
+
+void ProgrammerSimulator::setAnswerFilter(AnswerFilter filter) { answerFilter = std::move(filter); }
 
 void ProgrammerSimulator::onEnded(std::function<void()> callback) {
   std::lock_guard<std::mutex> lock(stateMutex);

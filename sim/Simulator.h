@@ -49,6 +49,14 @@ class ProgrammerSimulator {
   // before isServing turns false and the waits below return.
   void onEnded(std::function<void()> callback);
 
+  // Lets a test rewrite every answer before it goes out (a programmer that answers anything):
+  // called from the serving thread with the number of the command answered, the command as
+  // commands() writes it, and the answer's bytes, which it may change, shorten or empty. The
+  // transcript records what went out. Set it before start.
+  using AnswerFilter =
+      std::function<void(long command, const std::string& commandText, std::vector<std::uint8_t>& bytes)>;
+  void setAnswerFilter(AnswerFilter filter);
+
   // What crossed the line since start or the last clearTranscript.
   std::vector<std::uint8_t> received() const;  // from the client
   std::vector<std::uint8_t> sent() const;      // to the client
@@ -83,6 +91,7 @@ class ProgrammerSimulator {
   Outcome handleBytes(const std::uint8_t* data, int count);
   bool sendReplies(const std::vector<ProgrammerDevice::Reply>& replies);
   bool writePaced(const std::vector<std::uint8_t>& bytes);
+  bool writeSplit(const std::vector<std::uint8_t>& bytes);
   bool writeOut(const std::uint8_t* data, std::size_t count);
   bool sleepUntil(Clock::time_point moment);
   void hangUp();
@@ -106,6 +115,7 @@ class ProgrammerSimulator {
   std::string error;
   std::string path;
   std::function<void()> endedCallback;
+  AnswerFilter answerFilter;  // set before start, used by the serving thread only
 
   // Guards the handles against a close while another thread interrupts or queries them.
   mutable std::mutex handleMutex;

@@ -32,6 +32,10 @@ struct SimulatorOptions {
   int corruptValue = -1;              // -1: the stored byte with every bit inverted
   bool neverAnswer = false;           // commands are carried out but never answered
   long hangupAfter = 0;               // 0: never; N: the line goes away after the N-th received byte
+  std::size_t garbageBeforeAnswer = 0; // this many noise bytes (never CR or LF) go out before an answer
+  std::size_t extraAfterAnswer = 0;    // this many noise bytes follow an answer
+  long noiseCommand = 0;               // 0: every answer gets the noise; K: only the K-th command's
+  double splitAnswersMs = -1;          // >= 0: answers go out one byte a write, this long between bytes
 
   // Records.
   std::string transcriptFile;  // every byte both ways, as the transcript text (Transcript.h)
