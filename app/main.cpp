@@ -1,2 +1,12 @@
-// The entry: one application object, one run.
-int main() { return 0; }
+// The entry: one application object, one run. The exit status tells a script whether the run
+// did what it was asked (0) or not (1).
+#include "app/KalmoApp.h"
+
+int main() {
+  int status = 0;
+  {
+    KalmoApp app;
+    status = app.run();
+  }
+  return status;
+}

@@ -1,0 +1,27 @@
+// The tool's console: messages to standard output, single key presses from the keyboard.
+// Texts are single-byte Windows-1252 (the usage text writes its u-umlaut as the code page 850
+// byte 0x81). On a terminal whose locale is UTF-8 they are shown converted; everywhere else the
+// bytes go out exactly as they are.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "ZEL_UTIL/ZString.h"
+
+class Console {
+ public:
+  // Writes the text's bytes to standard output and flushes.
+  static void write(const ZString& text);
+  // Reads one key without echo and without waiting for Enter; -1 when the input has ended.
+  static int readKey();
+  // Clears the screen (on a terminal only).
+  static void clearScreen();
+
+  // Tests route the output (and the keys) through these instead of the real console.
+  static void setOutputHook(std::function<void(const std::string&)> hook);
+  static void setKeyHook(std::function<int()> hook);
+  static void setClearHook(std::function<void()> hook);
+
+  // The conversion used for a UTF-8 terminal; exposed for tests.
+  static std::string toUtf8(const std::string& text);
+};

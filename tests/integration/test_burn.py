@@ -1,0 +1,126 @@
+"""Burning and verifying an Intel HEX file through the simulator."""
+import unittest
+
+from kalmo_harness import Monitor, KalmoTestCase, hex_record, hex_text
+
+IMAGE_300 = bytes((i * 7 + 3) & 0xFF for i in range(300))
+
+
+def commands(received):
+    """What the device received, cut into burn commands: ('B', n), ('g', n), ('A',), single letters."""
+    result, i = [], 0
+    while i < len(received):
+        letter = chr(received[i])
+        if letter in "Bg":
+            n = received[i + 1] * 256 + received[i + 2]
+            result.append((letter, n))
+            i += 4 + (n if letter == "B" else 0)
+        elif letter == "A":
+            result.append(("A",))
+            i += 3
+        else:
+            result.append((letter,))
+            i += 1
+    return result
+
+
+def sizes(received, letter):
+    return [c[1] for c in commands(received) if c[0] == letter]
+
+
+class Burn(KalmoTestCase):
+    def burn(self, sim, image=IMAGE_300, *extra):
+        path = self.write_file("image.hex", hex_text(image))
+        return self.run_kalmo(sim.path, "-b", path, *extra)
+
+    def test_image_goes_out_in_blocks_and_reads_back_the_same(self):
+        sim = self.simulator("--block-size", "0x80")
+        result = self.burn(sim)
+        self.assertEqual(result.stdout, self.header(sim.path)
+                         + b"Programmier-Modus gestartet\n"
+                         + b"Chip geloescht / chip ereased\n"
+                         + b"schreibe/write 300 Bytes: ... OK\n"
+                         + b"Vergleiche/verify: ... OK\n"
+                         + b"Fertig/finished.\n")
+        self.assertEqual(result.status, 0)
+        received = sim.received()
+        self.assertEqual(sizes(received, "B"), [128, 128, 44])
+        self.assertEqual(sizes(received, "g"), [128, 128, 44])
+        self.assertEqual([c[0] for c in commands(received)],
+                         ["P", "b", "e", "A", "B", "B", "B", "A", "g", "g", "g", "L"])
+        sim.stop()
+        self.assertEqual(sim.flash()[:300], IMAGE_300)
+
+    def test_no_verify_leaves_programming_mode_after_the_write(self):
+        sim = self.simulator()
+        result = self.burn(sim, IMAGE_300, "-n")
+        self.assertEqual(result.status, 0)
+        self.assertNotIn(b"Vergleiche", result.stdout)
+        self.assertEqual([c[0] for c in commands(sim.received())], ["P", "b", "e", "A", "B", "B", "B", "L"])
+
+    def test_programmer_that_ignores_the_first_p(self):
+        sim = self.simulator("--ignore-first-p", "1")
+        monitor = Monitor()
+        result = self.run_kalmo(sim.path, "-b", self.write_file("a.hex", hex_text(IMAGE_300[:20])),
+                                env={"KALMO_DEBUG_PORT": str(monitor.port)})
+        monitor.close()
+        self.assertEqual(result.status, 0)
+        self.assertIn(b"Programmier-Modus gestartet\n", result.stdout)
+        self.assertTrue(sim.received().startswith(b"PPb"))
+        self.assertIn(b"2. Versuch\r\n", monitor.data)
+        self.assertIn(b" ### \xf6ffne Serial Port " + sim.path.encode() + b"\r\n", monitor.data)
+        self.assertRegex(monitor.data, rb"Dauer/duration: \d+ms\r\n")
+
+    def test_block_mode_refused(self):
+        for option in ("--block-mode-refused", "--block-size=0"):
+            with self.subTest(option=option):
+                sim = self.simulator(option)
+                result = self.burn(sim)
+                self.assertEqual(result.stdout, self.header(sim.path)
+                                 + b"Programmier-Modus gestartet\n"
+                                 + b"Fehler: Blockmodus wird nicht unterst\xfctzt.\n"
+                                 + b"Error: blockmode was not supported.\n")
+                self.assertEqual(result.status, 1)
+                self.assertNotIn(b"e", sim.received()[2:])
+
+    def test_read_back_difference_is_reported(self):
+        image = bytes([0x0C] * 300)
+        sim = self.simulator("--corrupt-readback", "5:0xFF")
+        result = self.burn(sim, image)
+        self.assertTrue(result.stdout.endswith(
+            b"Vergleiche/verify: ..."
+            b"\nFehler: beim \xdcberpr\xfcfen der geschriebenen Daten.\n"
+            b"\tErste Abweichung bei Byte 5 , '0x0C' != '0xFF'\n"
+            b"\nError: on verify.\n"
+            b"\tFirst difference at Byte 5 , '0x0C' != '0xFF'\n"), result.stdout)
+        self.assertEqual(result.status, 1)
+        self.assertFalse(sim.received().endswith(b"L"))
+
+    def test_bad_file_is_refused_before_the_erase(self):
+        bad_checksum = hex_record(0, b"\x01\x02\x03")[:-2] + "00"
+        cases = {
+            "checksum": bad_checksum + "\r\n:00000001FF\r\n",
+            "no records": ":00000001FF\r\n",
+            "not hex": "hello\r\n",
+        }
+        for name, text in cases.items():
+            with self.subTest(case=name):
+                sim = self.simulator()
+                path = self.write_file(name + ".hex", text)
+                result = self.run_kalmo(sim.path, "-b", path)
+                self.assertEqual(result.status, 1)
+                self.assertIn(b"Fehler: Die Datei '" + path.encode() + b"'", result.stdout)
+                self.assertNotIn(b"e", sim.received())
+
+    def test_monitor_that_closes_does_not_stop_the_burn(self):
+        sim = self.simulator()
+        monitor = Monitor(close_after_accept=True)
+        result = self.run_kalmo(sim.path, "-b", self.write_file("a.hex", hex_text(IMAGE_300)),
+                                env={"KALMO_DEBUG_PORT": str(monitor.port)})
+        monitor.close()
+        self.assertEqual(result.status, 0)
+        self.assertTrue(result.stdout.endswith(b"Fertig/finished.\n"))
+
+
+if __name__ == "__main__":
+    unittest.main()
