@@ -17,10 +17,11 @@ class ZString {
   ZString(char ch);  // NOLINT(google-explicit-constructor)
   explicit ZString(const zos::Bstr bstr);
   explicit ZString(const zos::Variant& variant);
-  virtual ~ZString();
 
+  // The virtual table begins like that of every library class: getClassName, className, destructor.
   virtual const char* getClassName() const { return className(); }
-  static const char* className() { return "ZString"; }
+  virtual const char* className() const { return "ZString"; }
+  virtual ~ZString();
 
   // Storing.
   int assign(const char* text, int length = -1);
@@ -95,6 +96,8 @@ class ZString {
   bool operator<=(const ZString& other) const { return compare(other) <= 0; }
   bool operator>=(const ZString& other) const { return compare(other) >= 0; }
 
+  // The digits of value in radix, zeros in front up to minWidth characters (behind a minus sign),
+  // and with groupThousands a "." before every third digit from the end (positive values only).
   static ZString fromInt(int value, bool groupThousands = false, int radix = 10, int minWidth = 0);
   static ZString htmlEntity(char ch);
 
@@ -105,9 +108,14 @@ class ZString {
   static ZLanguage* languageTable;
 
  private:
+  static const char* translate(const char* text, int* length);
   void initEmpty();
   void resizeBlock(int newCapacity);
   void freeWide();
+  void storeBytes(const char* text, int count);
+  void appendBytes(const char* text, int count);
+  int formatAt(int offset, const char* formatText, va_list args);
+  int replaceOnePass(const ZString& search, const ZString& replacement);
 
   zos::Handle heap = nullptr;
   int capacity = 0;
@@ -119,3 +127,7 @@ class ZString {
 };
 
 ZString operator+(const ZString& left, const ZString& right);
+
+// A plain text on the left compares as a ZString, not as a pointer.
+inline bool operator==(const char* left, const ZString& right) { return right == left; }
+inline bool operator!=(const char* left, const ZString& right) { return right != left; }
