@@ -1,0 +1,32 @@
+#include "ZEL_OS/OsClock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace zos {
+
+std::uint32_t tickCount() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                     static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);  // keeps the low 32 bits: the count wraps like the Windows one
+}
+
+void sleepMs(unsigned milliseconds) {
+  timespec rest{};
+  rest.tv_sec = milliseconds / 1000;
+  rest.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  // A signal may cut the sleep short; go on sleeping for what is left.
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
+std::uint64_t processCpuTimeUs() {
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<std::uint64_t>(used.tv_sec) * 1000000u +
+         static_cast<std::uint64_t>(used.tv_nsec) / 1000u;
+}
+
+}  // namespace zos

@@ -1,0 +1,19 @@
+#include "ZEL_OS/Windows/WinApi.h"
+#include "ZEL_OS/OsClock.h"
+
+namespace zos {
+
+std::uint32_t tickCount() { return timeGetTime(); }
+
+void sleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+
+std::uint64_t processCpuTimeUs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto toUnits = [](const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return (toUnits(kernel) + toUnits(user)) / 10;  // FILETIME counts 100 ns units
+}
+
+}  // namespace zos

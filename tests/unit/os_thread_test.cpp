@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "ZEL_OS/OsClock.h"
+#include "ZEL_OS/OsThread.h"
+
+namespace {
+
+struct Worker {
+  zos::Handle started = zos::createEvent(true, false);
+  std::atomic<int> steps{0};
+  std::atomic<std::uint32_t> threadId{0};
+  std::atomic<bool> afterExit{false};
+  ~Worker() { zos::closeEvent(started); }
+};
+
+unsigned recordAndReturn(void* parameter) {
+  auto* worker = static_cast<Worker*>(parameter);
+  worker->threadId = zos::currentThreadId();
+  worker->steps = 1;
+  return 7;
+}
+
+unsigned loopForever(void* parameter) {
+  auto* worker = static_cast<Worker*>(parameter);
+  zos::setEvent(worker->started);
+  for (;;) worker->steps.fetch_add(1, std::memory_order_relaxed);  // never calls into the system
+}
+
+unsigned exitEarly(void* parameter) {
+  auto* worker = static_cast<Worker*>(parameter);
+  worker->steps = 1;
+  zos::exitThread(3);
+  worker->afterExit = true;  // never reached
+  return 0;
+}
+
+}  // namespace
+
+TEST(OsThread, RunsTheEntryWithItsParameterOnAThreadOfItsOwn) {
+  Worker worker;
+  zos::Handle thread = zos::createThread(recordAndReturn, &worker);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(zos::waitForObject(thread, 5000), zos::WaitSignalled);
+  EXPECT_EQ(worker.steps, 1);
+  EXPECT_NE(worker.threadId.load(), 0u);
+  EXPECT_NE(worker.threadId.load(), zos::currentThreadId());
+  zos::releaseThread(thread);
+}
+
+TEST(OsThread, WaitOnARunningThreadTimesOut) {
+  Worker worker;
+  zos::Handle thread = zos::createThread(loopForever, &worker);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(zos::waitForObject(worker.started, 5000), zos::WaitSignalled);
+  EXPECT_EQ(zos::waitForObject(thread, 50), zos::WaitTimedOut);
+  EXPECT_TRUE(zos::terminateThread(thread));
+  EXPECT_EQ(zos::waitForObject(thread, 5000), zos::WaitSignalled);
+  zos::releaseThread(thread);
+}
+
+TEST(OsThread, TerminateEndsAWorkerThatLoopsInItsOwnCode) {
+  Worker worker;
+  zos::Handle thread = zos::createThread(loopForever, &worker);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(zos::waitForObject(worker.started, 5000), zos::WaitSignalled);
+  ASSERT_TRUE(zos::terminateThread(thread));
+  ASSERT_EQ(zos::waitForObject(thread, 5000), zos::WaitSignalled);
+  int stepsAtEnd = worker.steps.load();
+  zos::sleepMs(50);
+  EXPECT_EQ(worker.steps.load(), stepsAtEnd);
+  EXPECT_TRUE(zos::terminateThread(thread));  // on an ended thread: nothing more to do
+  zos::releaseThread(thread);
+}
+
+TEST(OsThread, ExitThreadEndsTheThreadAtOnce) {
+  Worker worker;
+  zos::Handle thread = zos::createThread(exitEarly, &worker);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(zos::waitForObject(thread, 5000), zos::WaitSignalled);
+  EXPECT_EQ(worker.steps, 1);
+  EXPECT_FALSE(worker.afterExit);
+  zos::releaseThread(thread);
+}
+
+TEST(OsThread, AHandleReleasedWhileTheThreadRunsLetsItFinish) {
+  Worker worker;
+  zos::Handle thread = zos::createThread(
+      [](void* parameter) -> unsigned {
+        auto* w = static_cast<Worker*>(parameter);
+        zos::waitForObject(w->started, 5000);
+        w->steps = 1;
+        return 0;
+      },
+      &worker);
+  ASSERT_NE(thread, nullptr);
+  zos::releaseThread(thread);
+  zos::setEvent(worker.started);
+  for (int i = 0; i < 500 && worker.steps == 0; ++i) zos::sleepMs(10);
+  EXPECT_EQ(worker.steps, 1);
+}
+
+TEST(OsThread, AThreadMayReleaseItsOwnHandle) {
+  Worker worker;
+  zos::Handle done = zos::createEvent(true, false);
+  struct Start {
+    Worker* worker;
+    zos::Handle done;
+    std::atomic<zos::Handle> handle{nullptr};
+  } start{&worker, done};
+  zos::Handle thread = zos::createThread(
+      [](void* parameter) -> unsigned {
+        auto* s = static_cast<Start*>(parameter);
+        zos::waitForObject(s->worker->started, 5000);
+        zos::releaseThread(s->handle.load());
+        zos::setEvent(s->done);
+        return 0;
+      },
+      &start);
+  ASSERT_NE(thread, nullptr);
+  start.handle = thread;
+  zos::setEvent(worker.started);
+  EXPECT_EQ(zos::waitForObject(done, 5000), zos::WaitSignalled);
+  zos::sleepMs(20);  // let the thread finish before the records on this stack go away
+  zos::closeEvent(done);
+}
+
+TEST(OsThread, LoweringThePriorityIsAccepted) {
+  Worker worker;
+  zos::Handle thread = zos::createThread(loopForever, &worker);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_TRUE(zos::setThreadPriority(thread, zos::ThreadPriorityLowest));
+  EXPECT_TRUE(zos::setThreadPriority(thread, zos::ThreadPriorityIdle));
+  zos::terminateThread(thread);
+  zos::waitForObject(thread, 5000);
+  zos::releaseThread(thread);
+}
+
+TEST(OsEvent, AutoResetEventsWakeOneWaitManualOnesStaySet) {
+  struct Case {
+    bool manualReset;
+    zos::WaitResult secondWait;
+  } cases[] = {{false, zos::WaitTimedOut}, {true, zos::WaitSignalled}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.manualReset ? "manual reset" : "auto reset");
+    zos::Handle event = zos::createEvent(c.manualReset, false);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(zos::waitForObject(event, 0), zos::WaitTimedOut);
+    EXPECT_TRUE(zos::setEvent(event));
+    EXPECT_TRUE(zos::setEvent(event));  // setting twice is still one signal
+    EXPECT_EQ(zos::waitForObject(event, 0), zos::WaitSignalled);
+    EXPECT_EQ(zos::waitForObject(event, 0), c.secondWait);
+    EXPECT_TRUE(zos::resetEvent(event));
+    EXPECT_EQ(zos::waitForObject(event, 20), zos::WaitTimedOut);
+    zos::closeEvent(event);
+  }
+  zos::Handle initiallySet = zos::createEvent(false, true);
+  EXPECT_EQ(zos::waitForObject(initiallySet, 0), zos::WaitSignalled);
+  zos::closeEvent(initiallySet);
+}
+
+TEST(OsEvent, SettingFromAnotherThreadWakesAWaiterThatWaitsForever) {
+  zos::Handle event = zos::createEvent(false, false);
+  zos::Handle thread = zos::createThread(
+      [](void* parameter) -> unsigned {
+        zos::sleepMs(50);
+        zos::setEvent(parameter);
+        return 0;
+      },
+      event);
+  ASSERT_NE(thread, nullptr);
+  std::uint32_t start = zos::tickCount();
+  EXPECT_EQ(zos::waitForObject(event, zos::WaitForever), zos::WaitSignalled);
+  EXPECT_GE(zos::tickCount() - start, 40u);
+  zos::waitForObject(thread, 5000);
+  zos::releaseThread(thread);
+  zos::closeEvent(event);
+}
+
+TEST(OsMutex, KeepsIncrementsOfTwoThreadsWhole) {
+  struct Shared {
+    zos::Mutex lock;
+    long counter = 0;  // plain on purpose: only the lock protects it
+  } shared;
+  auto add = [](void* parameter) -> unsigned {
+    auto* s = static_cast<Shared*>(parameter);
+    for (int i = 0; i < 100000; ++i) {
+      zos::MutexLock hold(s->lock);
+      s->counter = s->counter + 1;
+    }
+    return 0;
+  };
+  zos::Handle first = zos::createThread(add, &shared);
+  zos::Handle second = zos::createThread(add, &shared);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  zos::waitForObject(first, zos::WaitForever);
+  zos::waitForObject(second, zos::WaitForever);
+  zos::releaseThread(first);
+  zos::releaseThread(second);
+  EXPECT_EQ(shared.counter, 200000);
+}
