@@ -1,0 +1,84 @@
+#include "ZEL_SYSTEM/ZComPortSettings.h"
+
+namespace {
+
+const char parityLetters[] = "NOEMS";  // indexed by the parity code
+
+// A port field that names a device by its path ("/dev/ttyUSB0") is used exactly as written.
+bool isDevicePath(const ZString& name) { return name.getAt(0) == '/'; }
+
+}  // namespace
+
+ZComPortSettings::ZComPortSettings() { setDefaults(); }
+
+ZComPortSettings::~ZComPortSettings() {}
+
+void ZComPortSettings::setDefaults() {
+  port = "com1";
+  baudRate = 9600;
+  parity = parityNone;
+  dataBits = 8;
+  stopBits = stopOne;
+}
+
+void ZComPortSettings::set(const ZString& text) {
+  setDefaults();
+  ZString rest = text;
+  rest += ",,,,";  // so that five fields can always be cut off
+
+  ZString portField = rest.nextToken(",");
+  ZString baudField = rest.nextToken(",");
+  ZString parityField = rest.nextToken(",");
+  ZString dataField = rest.nextToken(",");
+  ZString stopField = rest.nextToken(",");
+
+  if (isDevicePath(portField)) {
+    port = portField;
+  } else {
+    portField.makeLower();
+    if (!portField.isEmpty() && portField.startsWith("com")) port = portField;
+  }
+
+  if (!baudField.isEmpty()) baudRate = baudField.toInt();
+
+  if (!parityField.isEmpty()) {
+    switch (parityField.getAt(0)) {
+      case 'N': case 'n': parity = parityNone; break;
+      case 'O': case 'o': parity = parityOdd; break;
+      case 'E': case 'e': parity = parityEven; break;
+      case 'M': case 'm': parity = parityMark; break;
+      case 'S': case 's': parity = paritySpace; break;
+      default: break;
+    }
+  }
+
+  if (!dataField.isEmpty()) dataBits = dataField.toInt();
+
+  if (stopField == "1") stopBits = stopOne;
+  else if (stopField == "1.5") stopBits = stopOneAndHalf;
+  else if (stopField == "2") stopBits = stopTwo;
+}
+
+ZString ZComPortSettings::toString() const {
+  ZString text;
+  text.format("%s,%d,", port.getBuffer(), baudRate);
+  if (parity >= 0 && parity <= 4) text += parityLetters[parity];
+  text += ",";
+  text.appendFormat("%d,", dataBits);
+  if (stopBits == stopOne) text += "1";
+  else if (stopBits == stopOneAndHalf) text += "1.5";
+  else if (stopBits == stopTwo) text += "2";
+  text.makeUpper();
+
+  if (isDevicePath(port)) {
+    // Device paths are case-sensitive: put the port back as it was written.
+    ZString tail = text.mid(port.getLength());
+    text = port;
+    text += tail;
+  }
+  return text;
+}
+
+void ZComPortSettings::loadConfig(const ZString& /*suffix*/) {}
+
+void ZComPortSettings::saveConfig(const ZString& /*suffix*/) {}
