@@ -1,0 +1,57 @@
+#include "ZEL_OS/OsFileReplace.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "ZEL_OS/OsError.h"
+
+namespace zos {
+
+bool flushStreamToDisk(std::FILE* stream) {
+  if (stream == nullptr) {
+    setLastError(EBADF);
+    return false;
+  }
+  if (std::fflush(stream) != 0 || fsync(fileno(stream)) != 0) {
+    captureLastError();
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// The rename itself lives in the directory: bring that to the disk too (best effort).
+void syncDirectoryOf(const char* path) {
+  std::string directory(path);
+  std::string::size_type slash = directory.rfind('/');
+  if (slash == std::string::npos) {
+    directory = ".";
+  } else {
+    directory.erase(slash == 0 ? 1 : slash);
+  }
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+bool replaceFile(const char* source, const char* target) {
+  struct stat old;
+  if (stat(target, &old) == 0) chmod(source, old.st_mode & 07777);
+  if (rename(source, target) != 0) {
+    captureLastError();
+    return false;
+  }
+  syncDirectoryOf(target);
+  return true;
+}
+
+}  // namespace zos

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ZEL_SYSTEM/ZHexFile.h"
+#include "ZEL_SYSTEM/ZMem.h"
+#include "tests/support/ScratchDir.h"
+
+namespace {
+
+std::string bytesOf(const ZMem& image, int from, int count) {
+  return std::string(reinterpret_cast<const char*>(image.getData()) + from, count);
+}
+
+bool parseText(const char* text, ZMem& image) {
+  ZHexFile hex;
+  return hex.parse(text, image);
+}
+
+TEST(ZHexFileParse, RecordsFillTheImageAtTheirAddresses) {
+  ZMem image;
+  ZHexFile hex;
+  ASSERT_TRUE(hex.parse(":03001000010203E7\n:00000001FF\n", image));
+  ASSERT_EQ(image.getSize(), 0x13);
+  EXPECT_EQ(bytesOf(image, 0, 0x13), std::string(16, '\0') + "\x01\x02\x03");
+  EXPECT_EQ(hex.getDataRecordCount(), 1);
+
+  ZMem linear;
+  ASSERT_TRUE(parseText(":020000040001F9\n:02000000AABB99\n", linear));
+  ASSERT_EQ(linear.getSize(), 0x10002);
+  EXPECT_EQ(linear.getAt(0x10000), 0xAA);
+  EXPECT_EQ(linear.getAt(0x10001), 0xBB);
+
+  ZMem segment;
+  ASSERT_TRUE(parseText(":020000021000EC\n:01000000FF00\n", segment));
+  ASSERT_EQ(segment.getSize(), 0x10001);
+  EXPECT_EQ(segment.getAt(0x10000), 0xFF);
+
+  // A record running past 0xFFFF goes on at the next higher addresses.
+  ZMem wrap;
+  ASSERT_TRUE(parseText(":02FFFF00AABB9B\n", wrap));
+  ASSERT_EQ(wrap.getSize(), 0x10001);
+  EXPECT_EQ(wrap.getAt(0xFFFF), 0xAA);
+  EXPECT_EQ(wrap.getAt(0x10000), 0xBB);
+}
+
+TEST(ZHexFileParse, BlankLinesTrailingBlanksAndLineEndsDoNotMatter) {
+  ZMem plain, decorated;
+  ASSERT_TRUE(parseText(":0100000011EE\n:0100010022DC\n:00000001FF\n", plain));
+  ASSERT_TRUE(parseText("\r\n  :0100000011EE  \r\n\r\n   \r\n:0100010022DC\t\r\n:00000001FF\r\n",
+                        decorated));
+  EXPECT_EQ(bytesOf(decorated, 0, decorated.getSize()), bytesOf(plain, 0, plain.getSize()));
+  EXPECT_EQ(plain.getSize(), 2);
+}
+
+TEST(ZHexFileParse, BytesThatNoRecordSetsKeepTheirValue) {
+  ZMem image(32);
+  for (int i = 0; i < 32; ++i) image.setAt(i, 0x55);
+  ASSERT_TRUE(parseText(":0100040011EA\n", image));
+  EXPECT_EQ(image.getSize(), 5);
+  EXPECT_EQ(bytesOf(image, 0, 5), "\x55\x55\x55\x55\x11");
+}
+
+TEST(ZHexFileParse, LinesAfterTheEndRecordAreStillRead) {
+  ZMem image;
+  ASSERT_TRUE(parseText(":00000001FF\n:0100000011EE\n", image));
+  EXPECT_EQ(image.getAt(0), 0x11);
+}
+
+TEST(ZHexFileParse, EmptyTextGivesOneByteAndNoDataRecord) {
+  ZMem image;
+  ZHexFile hex;
+  ASSERT_TRUE(hex.parse("", image));
+  EXPECT_EQ(image.getSize(), 1);
+  EXPECT_EQ(hex.getDataRecordCount(), 0);
+}
+
+// Every malformed line stops the parse; the good records before it are in the image already.
+TEST(ZHexFileParse, MalformedRecordsFail) {
+  struct Case {
+    const char* what;
+    const char* line;
+  } cases[] = {
+      {"not a record", "garbage"},
+      {"a digit flipped", ":0100010023DC"},
+      {"a record shorter than its count", ":02000100AA53"},
+      {"a record longer than its count", ":01000100AABB54"},
+      {"a bad checksum", ":0100010022DD"},
+      {"a checksum that is no number", ":01000000FFXX"},
+      {"no hexadecimal digit", ":01000100G2DC"},
+      {"too short for any record", ":00000001"},
+      {"an odd number of digits", ":0100010022DC0"},
+      {"an extended address of three bytes", ":03000004000100F8"},
+      {"an extended segment address with an address field", ":020010021000DC"},
+      {"data beyond 16 MiB", ":020000040100F9\n:0100000011EE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ZMem image(0);
+    ZHexFile hex;
+    std::string text = std::string(":0100000011EE\n") + c.line + "\n:0100020033CA\n";
+    EXPECT_FALSE(hex.parse(text.c_str(), image));
+    EXPECT_EQ(image.getAt(0), 0x11);
+    EXPECT_EQ(image.getAt(2), 0) << "parsing stops at the bad line";
+    EXPECT_LT(image.getSize(), 2000) << "the image does not grow for a refused record";
+  }
+}
+
+TEST(ZHexFileParse, TheLastByteBelow16MiBIsAccepted) {
+  ZMem image(0);
+  ASSERT_TRUE(parseText(":0200000400FFFB\n:01FFFF00AB56\n", image));
+  EXPECT_EQ(image.getSize(), 0x1000000);
+  EXPECT_EQ(image.getAt(0xFFFFFF), 0xAB);
+}
+
+TEST(ZHexFileSave, SmallImagesGiveSixteenByteRecordsAndTheEndRecord) {
+  ScratchDir dir;
+  ZHexFile hex;
+
+  ZMem three(0);
+  three.append("\x01\x02\x03", 3);
+  ASSERT_TRUE(hex.save(dir.file("three.hex").c_str(), three));
+  EXPECT_EQ(ScratchDir::read(dir.file("three.hex")), ":03000000010203F7\r\n:00000001FF\r\n");
+
+  ZMem twenty(20);
+  for (int i = 0; i < 20; ++i) twenty.setAt(i, i);
+  ASSERT_TRUE(hex.save(dir.file("twenty.hex").c_str(), twenty));
+  EXPECT_EQ(ScratchDir::read(dir.file("twenty.hex")),
+            ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
+            ":0400100010111213A6\r\n"
+            ":00000001FF\r\n");
+}
+
+TEST(ZHexFileSave, ImageOfExactly64KiBHasNoExtendedAddressRecord) {
+  ScratchDir dir;
+  ZMem image(0x10000);
+  ZHexFile hex;
+  ASSERT_TRUE(hex.save(dir.file("a.hex").c_str(), image));
+  std::string text = ScratchDir::read(dir.file("a.hex"));
+  EXPECT_EQ(text.find(":02000004"), std::string::npos);
+  EXPECT_EQ(text.size(), 4096u * 45 + 13);
+}
+
+TEST(ZHexFileSave, LargerImageLoadsBackToTheSameBytes) {
+  ScratchDir dir;
+  const int size = 3 * 65536 + 1000 + 5;
+  ZMem image(size);
+  unsigned state = 12345;
+  for (int i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    image.setAt(i, static_cast<int>((state >> 16) & 0xFF));
+  }
+  ZHexFile hex;
+  std::string path = dir.file("big.hex");
+  ASSERT_TRUE(hex.save(path.c_str(), image));
+
+  std::string text = ScratchDir::read(path);
+  EXPECT_NE(text.find("\r\n:020000040001F9\r\n:10000000"), std::string::npos);
+  EXPECT_NE(text.find("\r\n:020000040002F8\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\n:020000040003F7\r\n"), std::string::npos);
+
+  ZMem loaded(0);
+  ASSERT_TRUE(hex.load(path.c_str(), loaded));
+  ASSERT_EQ(loaded.getSize(), size);
+  EXPECT_EQ(bytesOf(loaded, 0, size), bytesOf(image, 0, size));
+  EXPECT_EQ(hex.getDataRecordCount(), (size + 15) / 16);
+}
+
+TEST(ZHexFileLoad, FileThatCannotBeReadFails) {
+  ScratchDir dir;
+  ZMem image;
+  ZHexFile hex;
+  EXPECT_FALSE(hex.load(dir.file("missing.hex").c_str(), image));
+  EXPECT_EQ(hex.getDataRecordCount(), 0);
+
+  ScratchDir::write(dir.file("empty.hex"), "");
+  EXPECT_TRUE(hex.load(dir.file("empty.hex").c_str(), image));
+  EXPECT_EQ(hex.getDataRecordCount(), 0);
+
+  ScratchDir::write(dir.file("bad.hex"), ":0100000011EE\r\nnonsense\r\n");
+  EXPECT_FALSE(hex.load(dir.file("bad.hex").c_str(), image));
+}
+
+}  // namespace
