@@ -59,6 +59,7 @@ KALMO_SIM=$root/$native/sim/kalmo-sim \
 KALMO_WINE_PREFIX=$prefix \
 KALMO_WINE=$wine \
 KALMO_WINESERVER=$wineserver \
+PYTHONDONTWRITEBYTECODE=1 \
 PYTHONPATH=$root/tests/wine:$root/tests/integration \
   python3 -m unittest discover -s tests/wine -p 'test_*.py' -v
 echo "wine-e2e: all passed in $(( $(date +%s) - start )) s"
