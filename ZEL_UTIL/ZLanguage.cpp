@@ -26,7 +26,10 @@ const char* findMarker(const char* text, const char* end) {
 
 }  // namespace
 
-ZLanguage::ZLanguage() : languageCode("de"), separator(marker) {
+// The marker is built from single characters, which no table translates: as a text of its own it
+// would be taken for a marked text without a closing marker and come back empty.
+ZLanguage::ZLanguage() : languageCode("de"), separator(marker[0]) {
+  separator.append(ZString(marker[1]));
   previousTable = ZString::languageTable;
   ZString::languageTable = this;
 }
@@ -70,7 +73,9 @@ void ZLanguage::grow(char area, int newSize) {
 
 int ZLanguage::load(ZString& text) {
   int savedActive = active;
-  active = 0;  // the string work below must not translate
+  active = 0;  // the string work below must not translate, whichever table strings use now
+  ZLanguage* registered = ZString::languageTable;
+  ZString::languageTable = nullptr;
   int entryNumber = 0;
   int keyPos = keyAreaSize;
   int indexPos = indexAreaSize;
@@ -98,7 +103,7 @@ int ZLanguage::load(ZString& text) {
     std::memcpy(indexArea + indexPos, offsets, sizeof offsets);
     indexPos += indexEntrySize;
 
-    key += separator;
+    key.append(separator);
     if (keyAreaSize < keyPos + key.getLength() + 10) {
       int needed = keyPos + key.getLength() + 10;
       grow('k', keyPos + 1000 > needed ? keyPos + 1000 : needed);
@@ -118,6 +123,7 @@ int ZLanguage::load(ZString& text) {
   keyArea[keyPos] = '\0';
   grow('t', textPos);
   grow('p', indexPos);
+  ZString::languageTable = registered;
   active = savedActive;
   return 1;
 }
@@ -152,11 +158,11 @@ const char* ZLanguage::translate(const char* text, int* length) {
   }
 
   // Unknown key: the default text is used, and the marked text is noted as missing.
-  int savedActive = active;
-  active = 0;
+  ZLanguage* registered = ZString::languageTable;
+  ZString::languageTable = nullptr;
   missingTexts.append(ZString(key, static_cast<int>(end - key)));
   missingTexts.append(ZString("\r\n"));
-  active = savedActive;
+  ZString::languageTable = registered;
   if (length != nullptr) {
     if (given >= 0)
       *length = given - static_cast<int>(defaultText - text);

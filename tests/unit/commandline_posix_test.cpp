@@ -1,0 +1,36 @@
+// The command line as the application basics see it, for a program started with awkward
+// arguments: this program starts itself again with them and the copy checks its parameters.
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ZEL_OS/OsCommandLine.h"
+#include "ZEL_UTIL/ZApplicationBasic.h"
+#include "ZEL_UTIL/ZStringList.h"
+
+namespace {
+
+std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
+
+TEST(CommandLine, ArgumentsComeBackWhole) {
+  std::string self = bytes(zelApplication.programPath);
+  ASSERT_FALSE(self.empty());
+  std::string command = "KALMO_COMMANDLINE_CHILD=1 '" + self +
+                        "' --gtest_filter=CommandLineChild.* 'two words' '' plain '\t tab'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST(CommandLineChild, SeesItsParameters) {
+  if (std::getenv("KALMO_COMMANDLINE_CHILD") == nullptr) GTEST_SKIP() << "runs in the started copy only";
+  ZStringList& params = zelApplication.params;
+  ASSERT_EQ(params.getCount(), 6) << zos::commandLine();
+  EXPECT_EQ(bytes(params.getAt(1)), "--gtest_filter=CommandLineChild.*");
+  EXPECT_EQ(bytes(params.getAt(2)), "two words");
+  EXPECT_EQ(bytes(params.getAt(3)), "");
+  EXPECT_EQ(bytes(params.getAt(4)), "plain");
+  EXPECT_EQ(bytes(params.getAt(5)), "tab");  // blanks at the ends of a quoted parameter are trimmed
+  EXPECT_EQ(bytes(zelApplication.programPath), bytes(params.getAt(0)));
+}
+
+}  // namespace
