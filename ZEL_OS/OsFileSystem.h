@@ -74,6 +74,9 @@ char pathSeparator();
 // The variable's value; false (and empty) when it is not set.
 bool environmentVariable(const char* name, std::string& value);
 
+// Sets the variable for this process and the programs it starts; a null value removes it.
+bool setEnvironmentVariable(const char* name, const char* value);
+
 // The path of a special folder (ids above); with create it is made when missing.
 bool specialFolderPath(int folder, bool create, std::string& path);
 

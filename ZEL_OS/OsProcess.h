@@ -18,6 +18,9 @@ Handle processStart(const char* commandLine, const char* directory, int showMode
 // Reads the program's exit code, processStillActive while it runs. false if the query failed.
 bool processExitCode(Handle process, unsigned& exitCode);
 
+// Waits up to the time for the program to end; true when it has ended.
+bool processWait(Handle process, unsigned milliseconds);
+
 // Gives the handle up; the program goes on running if it still does.
 void processClose(Handle process);
 

@@ -339,6 +339,15 @@ bool environmentVariable(const char* name, std::string& value) {
   return found != nullptr;
 }
 
+bool setEnvironmentVariable(const char* name, const char* value) {
+  int result = value ? setenv(textOf(name).c_str(), value, 1) : unsetenv(textOf(name).c_str());
+  if (result != 0) {
+    captureLastError();
+    return false;
+  }
+  return true;
+}
+
 namespace {
 
 bool makeDirectories(const std::string& path) {

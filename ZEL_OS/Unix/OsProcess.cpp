@@ -7,6 +7,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -114,6 +115,22 @@ bool processExitCode(Handle handle, unsigned& exitCode) {
   }
   exitCode = process->reaped ? process->exitCode : processStillActive;
   return true;
+}
+
+bool processWait(Handle handle, unsigned milliseconds) {
+  auto* process = static_cast<PosixProcess*>(handle);
+  if (!process) {
+    setLastError(EBADF);
+    return false;
+  }
+  pollfd fd = {process->waitable.pollFd, POLLIN, 0};
+  int timeout = milliseconds > 0x7FFFFFFFu ? -1 : static_cast<int>(milliseconds);
+  int ready;
+  do {
+    ready = poll(&fd, 1, timeout);  // an interrupted wait starts again: a rare, longer wait
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) captureLastError();
+  return ready > 0;
 }
 
 void processClose(Handle handle) {

@@ -197,6 +197,17 @@ bool environmentVariable(const char* name, std::string& value) {
   return true;
 }
 
+bool setEnvironmentVariable(const char* name, const char* value) {
+  if (!SetEnvironmentVariableA(textOf(name), value)) {
+    captureLastError();
+    return false;
+  }
+  // The runtime library keeps a copy of its own that getenv reads.
+  std::string entry = std::string(textOf(name)) + "=" + (value ? value : "");
+  _putenv(entry.c_str());
+  return true;
+}
+
 bool specialFolderPath(int folder, bool create, std::string& path) {
   char buffer[MAX_PATH] = {0};
   if (!SHGetSpecialFolderPathA(nullptr, buffer, folder, create ? TRUE : FALSE)) {

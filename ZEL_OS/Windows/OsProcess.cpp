@@ -46,6 +46,12 @@ bool processExitCode(Handle process, unsigned& exitCode) {
   return true;
 }
 
+bool processWait(Handle process, unsigned milliseconds) {
+  DWORD result = WaitForSingleObject(static_cast<HANDLE>(process), milliseconds);
+  if (result == WAIT_FAILED) captureLastError();
+  return result == WAIT_OBJECT_0;
+}
+
 void processClose(Handle process) {
   if (process) CloseHandle(static_cast<HANDLE>(process));
 }
