@@ -25,7 +25,7 @@ step() { printf '\n=== %s\n' "$*"; }
 
 step "64-bit Windows build"
 cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$win" -j "$jobs" --target kalmo zcomport_wine_test
+cmake --build "$win" -j "$jobs" --target kalmo zcomport_wine_test os_serial_test
 if cmake --build "$win" --target help | grep -qw stay_service; then
   cmake --build "$win" -j "$jobs" --target stay_service
   service=$win/tests/wine/stay_service.exe
@@ -54,6 +54,7 @@ start=$(date +%s)
 KALMO_WIN_BUILD=$root/$win \
 KALMO_EXE=$root/$win/kalmo.exe \
 KALMO_COMPORT_TEST=$root/$win/tests/zcomport_wine_test.exe \
+KALMO_OS_SERIAL_TEST=$root/$win/tests/os_serial_test.exe \
 KALMO_STAY_SERVICE=$root/$service \
 KALMO_SIM=$root/$native/sim/kalmo-sim \
 KALMO_WINE_PREFIX=$prefix \

@@ -20,7 +20,9 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
+import tty
 import unittest
 
 from kalmo_harness import BANNER, PREAMBLE, Simulator  # noqa: F401 (re-exported for the tests)
@@ -180,6 +182,36 @@ class WinePrefix:
         for name in (BUS_SERVICE, PORT_SERVICE):
             cls.start_service(name)
         cls.set_serialcomm(DRIVER_VALUE, port)
+
+
+class EchoPort:
+    """A pseudo-terminal whose far end sends every byte straight back."""
+
+    def __init__(self):
+        self.master, self.slave = pty.openpty()
+        tty.setraw(self.slave)  # no echo of its own, no line editing, no byte translation
+        self.path = os.ttyname(self.slave)
+        self.stop_read, self.stop_write = os.pipe()
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while True:
+            ready, _, _ = select.select([self.master, self.stop_read], [], [])
+            if self.stop_read in ready:
+                return
+            try:
+                data = os.read(self.master, 4096)
+            except OSError:
+                data = b""
+            if data:
+                os.write(self.master, data)
+
+    def stop(self):
+        os.write(self.stop_write, b"x")
+        self.thread.join(5)
+        for fd in (self.master, self.slave, self.stop_read, self.stop_write):
+            os.close(fd)
 
 
 class Result:
