@@ -68,21 +68,40 @@ bool PseudoTerminal::slaveIsCooked() const {
   return cooked;
 }
 
-StandardInputFrom::StandardInputFrom(const std::string& path) {
+StandardStreamOn::StandardStreamOn(int which, const std::string& path) : stream(which) {
   int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;
-  saved = dup(0);
-  if (saved >= 0 && dup2(fd, 0) < 0) {
+  saved = dup(stream);
+  if (saved >= 0 && dup2(fd, stream) < 0) {
     close(saved);
     saved = -1;
   }
   close(fd);
 }
 
-StandardInputFrom::~StandardInputFrom() {
+StandardStreamOn::~StandardStreamOn() {
   if (saved < 0) return;
-  dup2(saved, 0);
+  dup2(saved, stream);
   close(saved);
+}
+
+EnvironmentVariable::EnvironmentVariable(const char* variable, const char* value) : name(variable) {
+  const char* old = getenv(variable);
+  hadValue = old != nullptr;
+  if (old) oldValue = old;
+  if (value && *value) {
+    setenv(variable, value, 1);
+  } else {
+    unsetenv(variable);
+  }
+}
+
+EnvironmentVariable::~EnvironmentVariable() {
+  if (hadValue) {
+    setenv(name.c_str(), oldValue.c_str(), 1);
+  } else {
+    unsetenv(name.c_str());
+  }
 }
 
 }  // namespace test

@@ -32,18 +32,33 @@ class PseudoTerminal {
   std::string slave;
 };
 
-// Makes standard input read from the given device or file until the object goes; the original
-// standard input comes back then.
-class StandardInputFrom {
+// Makes standard input (stream 0) or standard output (stream 1) use the given device or file
+// until the object goes; the original stream comes back then.
+class StandardStreamOn {
  public:
-  explicit StandardInputFrom(const std::string& path);
-  ~StandardInputFrom();
-  StandardInputFrom(const StandardInputFrom&) = delete;
-  StandardInputFrom& operator=(const StandardInputFrom&) = delete;
+  StandardStreamOn(int stream, const std::string& path);
+  ~StandardStreamOn();
+  StandardStreamOn(const StandardStreamOn&) = delete;
+  StandardStreamOn& operator=(const StandardStreamOn&) = delete;
   bool ok() const { return saved >= 0; }
 
  private:
+  int stream;
   int saved = -1;
+};
+
+// Sets an environment variable until the object goes (an empty value removes it meanwhile).
+class EnvironmentVariable {
+ public:
+  EnvironmentVariable(const char* name, const char* value);
+  ~EnvironmentVariable();
+  EnvironmentVariable(const EnvironmentVariable&) = delete;
+  EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+ private:
+  std::string name;
+  bool hadValue = false;
+  std::string oldValue;
 };
 
 }  // namespace test

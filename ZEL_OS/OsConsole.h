@@ -1,0 +1,39 @@
+// The console: standard output, single key presses, clearing the screen, and what the terminal
+// can show.
+#pragma once
+#include <cstddef>
+
+namespace zos {
+
+// readKey's answer when standard input has ended.
+constexpr int KeyEndOfInput = -1;
+
+// readKey's code for a cursor or function key on a POSIX terminal (see readKey).
+constexpr int KeySpecial = 0xE0;
+
+// Writes the bytes to standard output as they are and flushes it. Returns whether all went out.
+bool writeStdout(const void* data, std::size_t length);
+
+// Reads one key code (0 to 255) without echo and without waiting for Enter, or KeyEndOfInput.
+// Windows: _getch on a console (a cursor or function key gives two codes, 0x00 or 0xE0 first);
+// when standard input is no console, one byte of it.
+// POSIX on a terminal: the terminal is switched to raw input for the read (no echo, no line
+// editing, Enter gives 13) and switched back on every way out, also when SIGINT, SIGTERM, SIGHUP
+// or SIGQUIT ends the program meanwhile: their handlers, installed for the read only, restore the
+// terminal and raise the signal again. Ctrl-C therefore still ends the program. A key that sends
+// an escape sequence (cursor and function keys) gives the single code KeySpecial; Esc alone
+// gives 0x1B. When standard input is no terminal, one byte of it.
+int readKey();
+
+// Clears the console window. Windows: system("cls"). POSIX: the ANSI sequence for home and
+// clear, written only when standard output is a terminal (a file or pipe gets nothing).
+void clearScreen();
+
+// Whether standard output is a console or terminal (and not a file or pipe).
+bool stdoutIsTerminal();
+
+// Whether the user's locale (LC_ALL, LC_CTYPE, LANG) uses UTF-8, so that single-byte texts
+// would show wrongly. Changes no locale of the process. Windows: false.
+bool localeUsesUtf8();
+
+}  // namespace zos
