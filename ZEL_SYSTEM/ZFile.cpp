@@ -146,7 +146,7 @@ int ZFile::tell() {
 
 int ZFile::getSize() {
   if (stream == nullptr) {
-    zError.showError(
+    zelError.showError(
         "Fehler, ZFile::getSize()\r\nDiese Funktion kann nur auf auf eine ge\xF6" "ffnete Datei "
         "angewendet werden.",
         0, "Fehler !", zos::messageBoxIconError);

@@ -2,6 +2,7 @@
 // parameters. Constructed first of the global library objects, before the language table exists.
 #pragma once
 
+#include "ZEL_SYSTEM/ZFileIni.h"
 #include "ZEL_UTIL/ZString.h"
 #include "ZEL_UTIL/ZStringList.h"
 
@@ -16,6 +17,13 @@ class ZApplicationBasic {
   virtual const char* className() const { return "ZApplicationBasic"; }
   virtual ~ZApplicationBasic() = default;
 
+  // Opens the configuration file of the user or of the computer, "<title>.cfg" in the
+  // application data folder, creating it when missing; 1 if it is open afterwards.
+  int openUserConfigFile();
+  int openComputerConfigFile();
+
+  ZFileIni computerConfig;
+  ZFileIni userConfig;
   ZString programPath;
   ZStringList params;
   ZString programDirectory;

@@ -20,7 +20,7 @@ int openConfigFile(ZFileIni& file, const ZString& programPath, int folderId,
   if (file.isOpen()) return 1;
   ZString title = ZFileSystem::getFileTitle(programPath);
   if (title.isEmpty()) {
-    zError.showError(ZString(titleMissingText) + titleMissingHint, 0, "Fehler !",
+    zelError.showError(ZString(titleMissingText) + titleMissingHint, 0, "Fehler !",
                      zos::messageBoxIconError);
     return 0;
   }

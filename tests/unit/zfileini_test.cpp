@@ -6,7 +6,8 @@
 #include "ZEL_UTIL/ZMapStringToNum.h"
 #include "ZEL_UTIL/ZMapStringToString.h"
 #include "ZEL_UTIL/ZStringList.h"
-#include "tests/support/ScratchDir.h"
+#include "tests/support/DirectoryListing.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace {
 
@@ -18,12 +19,11 @@ class ZFileIniTest : public ::testing::Test {
  protected:
   // Opens an INI file holding text.
   void load(const std::string& text) {
-    path = dir.file("test.ini");
-    ScratchDir::write(path, text);
+    path = dir.write("test.ini", text);
     ASSERT_TRUE(ini.open(path.c_str(), 0, 0));
   }
 
-  ScratchDir dir;
+  ScratchDirectory dir;
   std::string path;
   ZFileIni ini;
 };
@@ -152,15 +152,15 @@ TEST_F(ZFileIniTest, SaveWritesTheTextAndTheDestructorSavesPendingChanges) {
   ini.setValue("A", "x", "2");
   ASSERT_TRUE(ini.save());
   EXPECT_EQ(ini.modified, 0);
-  EXPECT_EQ(ScratchDir::read(path), "[A]\r\nx=2\r\n");
-  EXPECT_EQ(dir.listing(), "test.ini") << "no temporary file is left behind";
+  EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nx=2\r\n");
+  EXPECT_EQ(directoryListing(dir.path()), "test.ini") << "no temporary file is left behind";
 
   {
     ZFileIni other;
     ASSERT_TRUE(other.open(path.c_str(), 0, 0));
     other.setValue("A", "y", "3");
   }
-  EXPECT_EQ(ScratchDir::read(path), "[A]\r\nx=2\r\ny=3\r\n");
+  EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nx=2\r\ny=3\r\n");
 
   {
     ZFileIni readOnly;
@@ -170,21 +170,21 @@ TEST_F(ZFileIniTest, SaveWritesTheTextAndTheDestructorSavesPendingChanges) {
     // A read-only object opens another file although its changes cannot be saved.
     EXPECT_EQ(readOnly.open(path.c_str(), 0, 1), 1);
   }
-  EXPECT_EQ(ScratchDir::read(path), "[A]\r\nx=2\r\ny=3\r\n");
+  EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nx=2\r\ny=3\r\n");
 }
 
 TEST_F(ZFileIniTest, OpenWithCreate) {
-  std::string missing = dir.file("new.ini");
+  std::string missing = (dir / "new.ini");
   ASSERT_TRUE(ini.open(missing.c_str(), 1, 0));
-  EXPECT_TRUE(ScratchDir::exists(missing));
+  EXPECT_TRUE(std::filesystem::exists(missing));
   EXPECT_EQ(str(ini.content), "\r\n");
   EXPECT_EQ(ini.isOpen(), 1);
 
-  ScratchDir::write(missing, "[K]\r\nv=1\r\n");
+  dir.write("new.ini", "[K]\r\nv=1\r\n");
   ASSERT_TRUE(ini.open(missing.c_str(), 1, 0));
   EXPECT_EQ(str(ini.getValue("K", "v", "")), "1") << "an existing file is read, not emptied";
 
-  EXPECT_EQ(ini.open(dir.file("absent.ini").c_str(), 0, 0), 0);
+  EXPECT_EQ(ini.open((dir / "absent.ini").c_str(), 0, 0), 0);
   EXPECT_EQ(ini.isOpen(), 0);
   EXPECT_FALSE(ini.errorText.isEmpty());
   EXPECT_EQ(str(ini.getValue("K", "v", "")), "1") << "a failed open keeps the content";
@@ -192,11 +192,11 @@ TEST_F(ZFileIniTest, OpenWithCreate) {
 
 TEST_F(ZFileIniTest, CreateTakesANewFileForTheContent) {
   load("[A]\r\nx=1\r\n");
-  std::string copy = dir.file("copy.ini");
+  std::string copy = (dir / "copy.ini");
   ASSERT_TRUE(ini.create(copy.c_str()));
-  EXPECT_EQ(ScratchDir::read(copy), "");
+  EXPECT_EQ(ScratchDirectory::read(copy), "");
   ASSERT_TRUE(ini.save());
-  EXPECT_EQ(ScratchDir::read(copy), "[A]\r\nx=1\r\n");
+  EXPECT_EQ(ScratchDirectory::read(copy), "[A]\r\nx=1\r\n");
 }
 
 // The mask of a file whose header number is number.
@@ -222,7 +222,7 @@ TEST_F(ZFileIniTest, MaskedFileOpensReadableAndIsWrittenBackMasked) {
   ini.setValue("Secret", "pin", "1234");
   ASSERT_TRUE(ini.save());
   EXPECT_EQ(ini.content.getAt(15), '-') << "the text in memory stays readable";
-  EXPECT_EQ(ScratchDir::read(path), masked(header + body + "pin=1234\r\n", maskFor(number)));
+  EXPECT_EQ(ScratchDirectory::read(path), masked(header + body + "pin=1234\r\n", maskFor(number)));
 }
 
 TEST_F(ZFileIniTest, MaskByteZeroKeepsThePlusAndWritesTheSameFile) {
@@ -233,7 +233,7 @@ TEST_F(ZFileIniTest, MaskByteZeroKeepsThePlusAndWritesTheSameFile) {
   ASSERT_TRUE(ini.save());
   EXPECT_EQ(ini.content.getAt(15), '+');
   ASSERT_TRUE(ini.save());
-  EXPECT_EQ(ScratchDir::read(path), text);
+  EXPECT_EQ(ScratchDirectory::read(path), text);
 }
 
 }  // namespace

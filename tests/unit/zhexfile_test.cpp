@@ -4,7 +4,7 @@
 
 #include "ZEL_SYSTEM/ZHexFile.h"
 #include "ZEL_SYSTEM/ZMem.h"
-#include "tests/support/ScratchDir.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace {
 
@@ -114,35 +114,35 @@ TEST(ZHexFileParse, TheLastByteBelow16MiBIsAccepted) {
 }
 
 TEST(ZHexFileSave, SmallImagesGiveSixteenByteRecordsAndTheEndRecord) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   ZHexFile hex;
 
   ZMem three(0);
   three.append("\x01\x02\x03", 3);
-  ASSERT_TRUE(hex.save(dir.file("three.hex").c_str(), three));
-  EXPECT_EQ(ScratchDir::read(dir.file("three.hex")), ":03000000010203F7\r\n:00000001FF\r\n");
+  ASSERT_TRUE(hex.save((dir / "three.hex").c_str(), three));
+  EXPECT_EQ(ScratchDirectory::read((dir / "three.hex")), ":03000000010203F7\r\n:00000001FF\r\n");
 
   ZMem twenty(20);
   for (int i = 0; i < 20; ++i) twenty.setAt(i, i);
-  ASSERT_TRUE(hex.save(dir.file("twenty.hex").c_str(), twenty));
-  EXPECT_EQ(ScratchDir::read(dir.file("twenty.hex")),
+  ASSERT_TRUE(hex.save((dir / "twenty.hex").c_str(), twenty));
+  EXPECT_EQ(ScratchDirectory::read((dir / "twenty.hex")),
             ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
             ":0400100010111213A6\r\n"
             ":00000001FF\r\n");
 }
 
 TEST(ZHexFileSave, ImageOfExactly64KiBHasNoExtendedAddressRecord) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   ZMem image(0x10000);
   ZHexFile hex;
-  ASSERT_TRUE(hex.save(dir.file("a.hex").c_str(), image));
-  std::string text = ScratchDir::read(dir.file("a.hex"));
+  ASSERT_TRUE(hex.save((dir / "a.hex").c_str(), image));
+  std::string text = ScratchDirectory::read((dir / "a.hex"));
   EXPECT_EQ(text.find(":02000004"), std::string::npos);
   EXPECT_EQ(text.size(), 4096u * 45 + 13);
 }
 
 TEST(ZHexFileSave, LargerImageLoadsBackToTheSameBytes) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   const int size = 3 * 65536 + 1000 + 5;
   ZMem image(size);
   unsigned state = 12345;
@@ -151,10 +151,10 @@ TEST(ZHexFileSave, LargerImageLoadsBackToTheSameBytes) {
     image.setAt(i, static_cast<int>((state >> 16) & 0xFF));
   }
   ZHexFile hex;
-  std::string path = dir.file("big.hex");
+  std::string path = (dir / "big.hex");
   ASSERT_TRUE(hex.save(path.c_str(), image));
 
-  std::string text = ScratchDir::read(path);
+  std::string text = ScratchDirectory::read(path);
   EXPECT_NE(text.find("\r\n:020000040001F9\r\n:10000000"), std::string::npos);
   EXPECT_NE(text.find("\r\n:020000040002F8\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\n:020000040003F7\r\n"), std::string::npos);
@@ -167,18 +167,18 @@ TEST(ZHexFileSave, LargerImageLoadsBackToTheSameBytes) {
 }
 
 TEST(ZHexFileLoad, FileThatCannotBeReadFails) {
-  ScratchDir dir;
+  ScratchDirectory dir;
   ZMem image;
   ZHexFile hex;
-  EXPECT_FALSE(hex.load(dir.file("missing.hex").c_str(), image));
+  EXPECT_FALSE(hex.load((dir / "missing.hex").c_str(), image));
   EXPECT_EQ(hex.getDataRecordCount(), 0);
 
-  ScratchDir::write(dir.file("empty.hex"), "");
-  EXPECT_TRUE(hex.load(dir.file("empty.hex").c_str(), image));
+  dir.write("empty.hex", "");
+  EXPECT_TRUE(hex.load((dir / "empty.hex").c_str(), image));
   EXPECT_EQ(hex.getDataRecordCount(), 0);
 
-  ScratchDir::write(dir.file("bad.hex"), ":0100000011EE\r\nnonsense\r\n");
-  EXPECT_FALSE(hex.load(dir.file("bad.hex").c_str(), image));
+  dir.write("bad.hex", ":0100000011EE\r\nnonsense\r\n");
+  EXPECT_FALSE(hex.load((dir / "bad.hex").c_str(), image));
 }
 
 }  // namespace

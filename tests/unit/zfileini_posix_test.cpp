@@ -1,0 +1,97 @@
+// A save that is cut off must leave the old file whole. The child processes here are stopped in
+// the middle of writing by a file size limit: with the limit's signal at its default the child
+// dies inside the write, as in a crash; with the signal ignored the write fails as on a full disk.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "ZEL_SYSTEM/ZFileIni.h"
+#include "tests/support/DirectoryListing.h"
+#include "tests/support/MessageBoxCapture.h"
+#include "tests/support/ScratchDirectory.h"
+
+namespace {
+
+const char* const oldText = "[A]\r\nkeep=old\r\n";
+
+// Runs a save of more than the limit allows in a child; returns the child's wait status.
+int saveLargeInChild(const std::string& path, bool ignoreLimitSignal) {
+  pid_t child = fork();
+  if (child == 0) {
+    ZFileIni ini;
+    if (!ini.open(path.c_str(), 0, 0)) _exit(10);
+    ini.setSectionText("Big", std::string(4 * 1024 * 1024, 'x').c_str());
+    rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    if (ignoreLimitSignal) signal(SIGXFSZ, SIG_IGN);
+    int saved = ini.save();
+    bool failedWithText = !saved && !ini.errorText.isEmpty() && ini.modified == 1;
+    ini.errorText = "keeps the destructor from saving again";
+    _exit(failedWithText ? 20 : 30);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return status;
+}
+
+TEST(ZFileIniSave, ProcessKilledInTheMiddleOfASaveLeavesTheOldFile) {
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
+  int status = saveLargeInChild(path, false);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+  EXPECT_EQ(ScratchDirectory::read(path), oldText);
+}
+
+TEST(ZFileIniSave, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
+  int status = saveLargeInChild(path, true);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 20) << "save fails with its text and keeps the changes pending";
+  EXPECT_EQ(ScratchDirectory::read(path), oldText);
+  EXPECT_EQ(directoryListing(dir.path()), "config.ini");
+}
+
+TEST(ZFileIniSave, ReplacedFileKeepsItsAccessRights) {
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
+  chmod(path.c_str(), 0640);
+  {
+    ZFileIni ini;
+    ASSERT_TRUE(ini.open(path.c_str(), 0, 0));
+    ini.setValue("A", "keep", "new");
+    ASSERT_TRUE(ini.save());
+  }
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nkeep=new\r\n");
+}
+
+TEST(ZFileIniSave, DirectoryWithoutWriteRightsFailsAndKeepsTheFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser writes anywhere";
+  testsupport::MessageBoxCapture boxes;
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
+  ZFileIni ini;
+  ASSERT_TRUE(ini.open(path.c_str(), 0, 0));
+  ini.setValue("A", "keep", "new");
+  chmod(dir.path().string().c_str(), 0500);
+  EXPECT_EQ(ini.save(), 0);
+  EXPECT_FALSE(ini.errorText.isEmpty());
+  chmod(dir.path().string().c_str(), 0700);
+  EXPECT_EQ(ScratchDirectory::read(path), oldText);
+  ini.errorText = "";
+  EXPECT_EQ(ini.save(), 1);
+}
+
+}  // namespace
