@@ -1,0 +1,86 @@
+#include "ZEL_SYSTEM/ZFileFind.h"
+
+#include <string>
+
+ZFileFind::~ZFileFind() { closeSearch(); }
+
+void ZFileFind::closeSearch() {
+  if (findHandle) zos::findClose(findHandle);
+  findHandle = nullptr;
+}
+
+namespace {
+
+// The position of the last "\" or "/", -1 if there is none.
+int lastSeparator(const ZString& path) {
+  int backslash = path.reverseFindChar('\\');
+  int slash = path.reverseFindChar('/');
+  return backslash > slash ? backslash : slash;
+}
+
+}  // namespace
+
+int ZFileFind::findFirst(const ZString& newPattern) {
+  pattern = newPattern;
+  int separator = lastSeparator(pattern);
+  directory = separator < 0 ? ZString() : pattern.left(separator);
+  closeSearch();
+  findData = zos::FindData();
+  findHandle = zos::findFirstFile(pattern, findData);
+  return findHandle ? 1 : 0;
+}
+
+int ZFileFind::findNext() {
+  if (!findHandle) return 0;
+  return zos::findNextFile(findHandle, findData) ? 1 : 0;
+}
+
+ZString ZFileFind::getName() const { return ZString(findData.name); }
+
+int ZFileFind::isDots() const {
+  ZString name = getName();
+  return (name == "." || name == "..") ? 1 : 0;
+}
+
+ZString ZFileFind::getFullPath() const {
+  // A pattern without a directory searched the current one: the name alone is resolved there.
+  ZString path;
+  int separator = lastSeparator(pattern);
+  if (separator == 0) {
+    path = pattern.left(1);  // the root
+  } else if (separator > 0) {
+    path = directory;
+    path += zos::pathSeparator();
+  }
+  path += getName();
+  std::string full;
+  if (!zos::fullPathName(path, full)) return ZString();
+  return ZString(full.c_str(), static_cast<int>(full.size()));
+}
+
+int ZFileFind::exists(const ZString& path) {
+  ZString searched = path;
+  // A directory named with a trailing separator is searched by its name.
+  while (searched.getLength() > 1 && lastSeparator(searched) == searched.getLength() - 1 &&
+         searched.getAt(searched.getLength() - 2) != ':')
+    searched = searched.left(searched.getLength() - 1);
+  ZFileFind find;
+  return find.findFirst(searched);
+}
+
+int ZFileFind::findFiles(const ZString& directory, ZStringList& list, const ZString& pattern) {
+  int before = list.getCount();
+  ZFileFind find;
+  ZString base = directory;
+  base += zos::pathSeparator();
+  if (find.findFirst(base + pattern)) {
+    do {
+      if (find.isDots()) continue;
+      if (find.isDirectory())
+        findFiles(base + find.getName(), list, pattern);
+      else
+        list.add(find.getFullPath());
+    } while (find.findNext());
+  }
+  return list.getCount() - before;
+}
