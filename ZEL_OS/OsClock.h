@@ -2,6 +2,7 @@
 // process has used so far.
 #pragma once
 #include <cstdint>
+#include <ctime>
 
 namespace zos {
 
@@ -15,5 +16,10 @@ void sleepMs(unsigned milliseconds);
 
 // CPU time (user and system) the whole process has used, in microseconds.
 std::uint64_t processCpuTimeUs();
+
+// The local broken-down time of a count of seconds since 1970 as the runtime's localtime gives
+// it, for the time zone set now (TZ is read again on every call). Safe to call from any thread.
+// False, with every field of out 0, for a value the system cannot convert.
+bool localTime(std::int64_t seconds, std::tm& out);
 
 }  // namespace zos

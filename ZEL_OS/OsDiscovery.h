@@ -25,7 +25,14 @@ Handle serialCommOpen();
 int serialCommEnumValue(Handle key, unsigned index, char* name, unsigned& nameSize,
                         unsigned char* data, unsigned& dataSize);
 bool isNoMoreItems(int result);
+// True when the call read a value: in full, or cut to the buffers (a name or data too long).
+bool isValueRead(int result);
 void serialCommClose(Handle key);
+
+// Adds (or replaces) and removes a value of the serial port registry, as a driver does when a
+// port comes and goes; used by tests. Windows only; elsewhere false with lastError() set.
+bool serialCommSetValue(const char* name, const char* data);
+bool serialCommDeleteValue(const char* name);
 
 // Where the POSIX side looks; each empty text means the system's own ("/sys", "/lib/modules",
 // "/dev" and the running kernel's release). Tests point them at a tree of their own.

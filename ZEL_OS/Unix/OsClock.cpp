@@ -29,4 +29,14 @@ std::uint64_t processCpuTimeUs() {
          static_cast<std::uint64_t>(used.tv_nsec) / 1000u;
 }
 
+bool localTime(std::int64_t seconds, std::tm& out) {
+  tzset();  // localtime_r, unlike localtime, need not look at TZ again by itself
+  time_t value = static_cast<time_t>(seconds);
+  if (localtime_r(&value, &out) == nullptr) {
+    out = std::tm{};
+    return false;
+  }
+  return true;
+}
+
 }  // namespace zos

@@ -123,7 +123,19 @@ int serialCommEnumValue(Handle, unsigned, char*, unsigned& nameSize, unsigned ch
 
 bool isNoMoreItems(int result) { return result == ENOSYS; }
 
+bool isValueRead(int result) { return result == 0; }
+
 void serialCommClose(Handle) {}
+
+bool serialCommSetValue(const char*, const char*) {
+  setLastError(ENOSYS);
+  return false;
+}
+
+bool serialCommDeleteValue(const char*) {
+  setLastError(ENOSYS);
+  return false;
+}
 
 void setDeviceRoots(const DeviceRoots& newRoots) {
   std::lock_guard<std::mutex> guard(rootsLock);

@@ -4,8 +4,10 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -17,6 +19,8 @@
 #include <unistd.h>
 
 #include "ZEL_OS/OsError.h"
+#include "ZEL_OS/OsMessages.h"
+#include "ZEL_OS/OsThread.h"
 
 namespace zos {
 
@@ -59,6 +63,7 @@ struct PosixNetEvent {
   long armed = 0;
   long pending = 0;
   int wakeFd = -1;
+  bool stopRequested = false;  // ends a wait at once (the notification thread's end)
 };
 
 std::mutex registryLock;
@@ -133,7 +138,7 @@ bool collect(PosixNetEvent& event, int milliseconds) {
     int count = 0;
     {
       std::lock_guard<std::mutex> guard(event.lock);
-      if (event.pending) return true;
+      if (event.pending || event.stopRequested) return true;
       fds[0] = {event.wakeFd, POLLIN, 0};
       fds[1] = {event.socket, socketQuiet ? short(0) : pollFlagsFor(event), 0};
       count = (event.socket >= 0 && fds[1].events) ? 2 : 1;
@@ -259,6 +264,8 @@ std::uint16_t socketLocalPort(SocketHandle socket) {
   return ntohs(in.sin_port);
 }
 
+void inheritWatch(int listenFd, SocketHandle accepted);
+
 SocketHandle socketAccept(SocketHandle listenSocket) {
   sockaddr_in in;
   socklen_t length = sizeof in;
@@ -274,6 +281,7 @@ SocketHandle socketAccept(SocketHandle listenSocket) {
     captureLastError();
     return 0;
   }
+  inheritWatch(fdOf(listenSocket), static_cast<SocketHandle>(fd));
   return static_cast<SocketHandle>(fd);
 }
 
@@ -320,16 +328,107 @@ int socketReceive(SocketHandle socket, void* buffer, int count) {
   return static_cast<int>(n);
 }
 
+namespace {
+
+// Window notification for a socket: a thread waits on an event object for the socket and posts
+// one message per event to the window, as the system's notification does elsewhere.
+struct AsyncWatch {
+  PosixNetEvent* event = nullptr;
+  std::thread thread;
+  WindowHandle window = nullptr;
+  unsigned message = 0;
+  long events = 0;
+};
+
+std::mutex watchLock;
+std::map<int, std::unique_ptr<AsyncWatch>> watchOfSocket;
+
+void stopWatch(int fd) {
+  std::unique_ptr<AsyncWatch> watch;
+  {
+    std::lock_guard<std::mutex> guard(watchLock);
+    auto it = watchOfSocket.find(fd);
+    if (it == watchOfSocket.end()) return;
+    watch = std::move(it->second);
+    watchOfSocket.erase(it);
+  }
+  {
+    std::lock_guard<std::mutex> guard(watch->event->lock);
+    watch->event->stopRequested = true;
+  }
+  std::uint64_t one = 1;
+  ssize_t ignored = write(watch->event->wakeFd, &one, sizeof one);
+  (void)ignored;
+  if (watch->thread.joinable()) watch->thread.join();
+  netEventSelect(static_cast<SocketHandle>(fd), watch->event, 0);
+  netEventClose(watch->event);
+}
+
+}  // namespace
+
+// A socket accepted on a listener with window notification gets the same notification.
+void inheritWatch(int listenFd, SocketHandle accepted) {
+  WindowHandle window = nullptr;
+  unsigned message = 0;
+  long events = 0;
+  {
+    std::lock_guard<std::mutex> guard(watchLock);
+    auto it = watchOfSocket.find(listenFd);
+    if (it == watchOfSocket.end()) return;
+    window = it->second->window;
+    message = it->second->message;
+    events = it->second->events;
+  }
+  socketAsyncSelect(accepted, window, message, events);
+}
+
 void socketClose(SocketHandle socket) {
   if (socket == 0) return;
+  stopWatch(fdOf(socket));
   forgetSocket(fdOf(socket));
   close(fdOf(socket));
 }
 
-bool socketAsyncSelect(SocketHandle /*socket*/, WindowHandle /*window*/, unsigned /*message*/,
-                       long /*events*/) {
-  setLastError(ENOSYS);
-  return false;
+bool socketAsyncSelect(SocketHandle socket, WindowHandle window, unsigned message, long events) {
+  if (socket == 0) {
+    setLastError(EBADF);
+    return false;
+  }
+  stopWatch(fdOf(socket));
+  if (events == 0) return true;
+  auto watch = std::make_unique<AsyncWatch>();
+  watch->event = static_cast<PosixNetEvent*>(netEventCreate());
+  if (!watch->event) return false;
+  if (!netEventSelect(socket, watch->event, events)) {
+    int number = lastError();
+    netEventClose(watch->event);
+    setLastError(number);
+    return false;
+  }
+  watch->window = window;
+  watch->message = message;
+  watch->events = events;
+  PosixNetEvent* event = watch->event;
+  watch->thread = std::thread([socket, window, message, event] {
+    for (;;) {
+      if (netEventWait(event, WaitForever) == NetWaitResult::failed) return;
+      {
+        std::lock_guard<std::mutex> guard(event->lock);
+        if (event->stopRequested) return;
+      }
+      long occurred = 0;
+      if (!netEnumEvents(socket, event, occurred)) return;
+      for (long bit : {socketEventRead, socketEventWrite, socketEventAccept, socketEventClose}) {
+        // The message's parameters: the socket, and the event in the low word (no error).
+        if ((occurred & bit) &&
+            !postMessage(window, message, static_cast<std::uintptr_t>(socket), bit))
+          return;  // the window is gone
+      }
+    }
+  });
+  std::lock_guard<std::mutex> guard(watchLock);
+  watchOfSocket[fdOf(socket)] = std::move(watch);
+  return true;
 }
 
 NetEvent netEventCreate() {

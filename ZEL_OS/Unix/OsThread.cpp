@@ -21,6 +21,10 @@
 #include "ZEL_OS/Unix/PosixWait.h"
 #include "ZEL_OS/Unix/PosixWaitable.h"
 
+#ifdef __SANITIZE_THREAD__
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace zos {
 
 namespace posix {
@@ -56,6 +60,24 @@ void signalEventFd(int fd) {
 }
 
 int waitableFd(Handle waitable) { return static_cast<PosixWaitable*>(waitable)->pollFd; }
+
+void signalled(Handle waitable) {
+#ifdef __SANITIZE_THREAD__
+  __tsan_release(waitable);
+#else
+  static_cast<void>(waitable);
+  std::atomic_thread_fence(std::memory_order_release);
+#endif
+}
+
+void observed(Handle waitable) {
+#ifdef __SANITIZE_THREAD__
+  __tsan_acquire(waitable);
+#else
+  static_cast<void>(waitable);
+  std::atomic_thread_fence(std::memory_order_acquire);
+#endif
+}
 
 }  // namespace posix
 
@@ -119,6 +141,7 @@ int niceForPriority(int priority) {
 void threadEnded(void* argument) {
   auto* record = static_cast<PosixThread*>(argument);
   record->ended.store(true);
+  posix::signalled(record);
   posix::signalEventFd(record->waitable.pollFd);
   if (record->references.fetch_sub(1) == 1) freeThreadRecord(record);  // the handle was released
 }
@@ -145,13 +168,18 @@ void* threadTrampoline(void* argument) {
 namespace posix {
 
 bool claimSignal(Handle waitable) {
-  if (!isAutoResetEvent(waitable)) return true;
+  if (!isAutoResetEvent(waitable)) {
+    observed(waitable);
+    return true;
+  }
   std::uint64_t count;
   ssize_t got;
   do {
     got = read(waitableFd(waitable), &count, sizeof count);
   } while (got < 0 && errno == EINTR);
-  return got == static_cast<ssize_t>(sizeof count);  // EAGAIN: another waiter took it
+  if (got != static_cast<ssize_t>(sizeof count)) return false;  // EAGAIN: another waiter took it
+  observed(waitable);
+  return true;
 }
 
 }  // namespace posix
@@ -272,6 +300,7 @@ bool setEvent(Handle event) {
     setLastError(EINVAL);
     return false;
   }
+  posix::signalled(event);
   posix::signalEventFd(posix::waitableFd(event));
   return true;
 }

@@ -22,6 +22,12 @@ int waitableFd(Handle waitable);
 // signalled and gives true.
 bool claimSignal(Handle waitable);
 
+// Whatever the signalling thread did before signalled(w) is seen by a thread after its wait on w
+// reported the signal with observed(w). The kernel orders the two already; these calls tell the
+// thread sanitizer, which cannot see through a descriptor, and keep the compiler's order.
+void signalled(Handle waitable);
+void observed(Handle waitable);
+
 // Empties an eventfd without blocking.
 void drainEventFd(int fd);
 

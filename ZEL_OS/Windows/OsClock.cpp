@@ -16,4 +16,13 @@ std::uint64_t processCpuTimeUs() {
   return (toUnits(kernel) + toUnits(user)) / 10;  // FILETIME counts 100 ns units
 }
 
+bool localTime(std::int64_t seconds, std::tm& out) {
+  __time64_t value = seconds;
+  if (_localtime64_s(&out, &value) != 0) {
+    out = std::tm{};
+    return false;
+  }
+  return true;
+}
+
 }  // namespace zos

@@ -32,8 +32,45 @@ int serialCommEnumValue(Handle key, unsigned index, char* name, unsigned& nameSi
 
 bool isNoMoreItems(int result) { return result == ERROR_NO_MORE_ITEMS; }
 
+bool isValueRead(int result) { return result == ERROR_SUCCESS || result == ERROR_MORE_DATA; }
+
 void serialCommClose(Handle key) {
   if (key) RegCloseKey(static_cast<HKEY>(key));
+}
+
+namespace {
+
+HKEY openForWriting() {
+  HKEY key = nullptr;
+  LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (result != ERROR_SUCCESS) {
+    setLastError(static_cast<int>(result));
+    return nullptr;
+  }
+  return key;
+}
+
+}  // namespace
+
+bool serialCommSetValue(const char* name, const char* data) {
+  HKEY key = openForWriting();
+  if (!key) return false;
+  const char* text = data ? data : "";
+  LONG result = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                               static_cast<DWORD>(lstrlenA(text) + 1));
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) setLastError(static_cast<int>(result));
+  return result == ERROR_SUCCESS;
+}
+
+bool serialCommDeleteValue(const char* name) {
+  HKEY key = openForWriting();
+  if (!key) return false;
+  LONG result = RegDeleteValueA(key, name);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) setLastError(static_cast<int>(result));
+  return result == ERROR_SUCCESS;
 }
 
 void setDeviceRoots(const DeviceRoots&) {}

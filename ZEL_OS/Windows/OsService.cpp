@@ -102,8 +102,12 @@ ServiceEnumResult serviceEnumerate(Handle scm, unsigned serviceType, unsigned se
   BOOL ok = EnumServicesStatusA(scOf(scm), serviceType, serviceState,
                                 static_cast<ENUM_SERVICE_STATUSA*>(buffer), bufferSize, &needed,
                                 &returned, &resumeHandle);
+  // Some implementations count entries they did not fill in: only those with a name are handed on.
+  const ENUM_SERVICE_STATUSA* entries = static_cast<const ENUM_SERVICE_STATUSA*>(buffer);
+  DWORD filled = 0;
+  while (filled < returned && entries[filled].lpServiceName) ++filled;
   bytesNeeded = needed;
-  count = returned;
+  count = filled;
   resume = resumeHandle;
   if (ok) return ServiceEnumResult::complete;
   int number = captureLastError();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ZEL_OS/OsError.h"
+#include "ZEL_OS/OsMessages.h"
 
 namespace {
 
@@ -203,6 +204,58 @@ TEST_F(OsNet, EventsOfAConnection) {
 
   zos::netEventSelect(server, event, 0);
   zos::netEventClose(event);
+}
+
+struct Notification {
+  unsigned message;
+  std::uintptr_t socket;
+  std::intptr_t event;
+};
+std::vector<Notification> notifications;
+
+std::intptr_t recordNotification(zos::WindowHandle, unsigned message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  notifications.push_back({message, wParam, lParam});
+  return 0;
+}
+
+// Handles this thread's messages until one more notification came, at most two seconds.
+bool nextNotification() {
+  std::size_t before = notifications.size();
+  for (int i = 0; i < 100 && notifications.size() == before; ++i) {
+    if (zos::waitForMessageOrObject(nullptr, 20) == zos::WaitMessageWaiting) zos::pumpOneMessage();
+  }
+  return notifications.size() > before;
+}
+
+// A window learns of each event by a message: the socket, and the event in the low word.
+// A socket accepted on such a listener is watched the same way.
+TEST_F(OsNet, AWindowIsNotifiedOfSocketEvents) {
+  notifications.clear();
+  zos::WindowHandle window = zos::createMessageWindow(recordNotification, nullptr);
+  ASSERT_NE(window, nullptr);
+  const unsigned message = 0x4402;
+  std::uint16_t port = 0;
+  zos::SocketHandle listen = listener(port);
+  ASSERT_TRUE(zos::socketAsyncSelect(listen, window, message, 0x29));
+
+  zos::SocketHandle client = keep(zos::socketCreate(zos::socketTypeStream));
+  ASSERT_TRUE(zos::socketConnect(client, loopback, port));
+  ASSERT_TRUE(nextNotification());
+  EXPECT_EQ(notifications.back().message, message);
+  EXPECT_EQ(notifications.back().socket, listen);
+  EXPECT_EQ(notifications.back().event & 0xFFFF, zos::socketEventAccept);
+
+  zos::SocketHandle server = keep(zos::socketAccept(listen));
+  ASSERT_NE(server, 0u);
+  ASSERT_TRUE(zos::socketSendAll(client, "x", 1));
+  ASSERT_TRUE(nextNotification());
+  EXPECT_EQ(notifications.back().socket, server);
+  EXPECT_EQ(notifications.back().event & 0xFFFF, zos::socketEventRead);
+
+  EXPECT_TRUE(zos::socketAsyncSelect(server, window, message, 0));
+  EXPECT_TRUE(zos::socketAsyncSelect(listen, window, message, 0));
+  zos::destroyMessageWindow(window);
 }
 
 }  // namespace

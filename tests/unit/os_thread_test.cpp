@@ -36,6 +36,14 @@ unsigned exitEarly(void* parameter) {
   return 0;
 }
 
+// A forced end unwinds the thread from wherever it is; the thread sanitizer's runtime, which
+// such an unwind passes through, cannot be unwound. The sanitizer build skips these tests.
+#ifdef __SANITIZE_THREAD__
+#define SKIP_FORCED_END_UNDER_TSAN() GTEST_SKIP() << "forced thread ends are not possible under ThreadSanitizer"
+#else
+#define SKIP_FORCED_END_UNDER_TSAN() static_cast<void>(0)
+#endif
+
 }  // namespace
 
 TEST(OsThread, RunsTheEntryWithItsParameterOnAThreadOfItsOwn) {
@@ -50,6 +58,7 @@ TEST(OsThread, RunsTheEntryWithItsParameterOnAThreadOfItsOwn) {
 }
 
 TEST(OsThread, WaitOnARunningThreadTimesOut) {
+  SKIP_FORCED_END_UNDER_TSAN();
   Worker worker;
   zos::Handle thread = zos::createThread(loopForever, &worker);
   ASSERT_NE(thread, nullptr);
@@ -61,6 +70,7 @@ TEST(OsThread, WaitOnARunningThreadTimesOut) {
 }
 
 TEST(OsThread, TerminateEndsAWorkerThatLoopsInItsOwnCode) {
+  SKIP_FORCED_END_UNDER_TSAN();
   Worker worker;
   zos::Handle thread = zos::createThread(loopForever, &worker);
   ASSERT_NE(thread, nullptr);
@@ -102,31 +112,30 @@ TEST(OsThread, AHandleReleasedWhileTheThreadRunsLetsItFinish) {
 }
 
 TEST(OsThread, AThreadMayReleaseItsOwnHandle) {
-  Worker worker;
-  zos::Handle done = zos::createEvent(true, false);
   struct Start {
-    Worker* worker;
-    zos::Handle done;
+    zos::Handle go = zos::createEvent(true, false);
     std::atomic<zos::Handle> handle{nullptr};
-  } start{&worker, done};
+    std::atomic<bool> released{false};  // the thread's last touch of this record
+  } start;
   zos::Handle thread = zos::createThread(
       [](void* parameter) -> unsigned {
         auto* s = static_cast<Start*>(parameter);
-        zos::waitForObject(s->worker->started, 5000);
+        zos::waitForObject(s->go, 5000);
         zos::releaseThread(s->handle.load());
-        zos::setEvent(s->done);
+        s->released = true;
         return 0;
       },
       &start);
   ASSERT_NE(thread, nullptr);
   start.handle = thread;
-  zos::setEvent(worker.started);
-  EXPECT_EQ(zos::waitForObject(done, 5000), zos::WaitSignalled);
-  zos::sleepMs(20);  // let the thread finish before the records on this stack go away
-  zos::closeEvent(done);
+  zos::setEvent(start.go);
+  for (int i = 0; i < 500 && !start.released; ++i) zos::sleepMs(10);
+  EXPECT_TRUE(start.released);
+  zos::closeEvent(start.go);
 }
 
 TEST(OsThread, LoweringThePriorityIsAccepted) {
+  SKIP_FORCED_END_UNDER_TSAN();
   Worker worker;
   zos::Handle thread = zos::createThread(loopForever, &worker);
   ASSERT_NE(thread, nullptr);
