@@ -4,6 +4,7 @@
 
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsFileReplace.h"
+#include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_SYSTEM/ZFile.h"
 #include "ZEL_SYSTEM/ZFileFind.h"
 #include "ZEL_SYSTEM/ZFileSystem.h"
@@ -54,7 +55,7 @@ bool isBlank(char ch) { return static_cast<unsigned char>(ch) <= 0x20; }
 int replaceFileContent(const ZString& path, const ZString& text, ZString& errorText) {
   ZString fullPath = ZFileSystem::getFullPathName(path);
   if (fullPath.isEmpty()) fullPath = path;
-  ZString directory = ZFileSystem::getDirectory(fullPath) + ZFileSystem::getPathSeparator();
+  ZString directory = ZFileSystem::getDirectory(fullPath) + ZString(zos::pathSeparator());
 
   ZFile file;
   if (!file.createTempFile("ini", directory)) {

@@ -1,6 +1,7 @@
 // The two configuration files of the application basics: "<title>.cfg" in the user's and in the
 // computer's application data folder, where title is the program file's name without extension.
 #include "ZEL_OS/OsMessageBox.h"
+#include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_SYSTEM/ZFileSystem.h"
 #include "ZEL_SYSTEM/ZSystem.h"
 #include "ZEL_UTIL/ZApplicationBasic.h"
@@ -25,7 +26,7 @@ int openConfigFile(ZFileIni& file, const ZString& programPath, int folderId,
     return 0;
   }
   ZString folder = ZSystem::getSpecialFolderPath(folderId, 0);
-  ZString path = folder + ZFileSystem::getPathSeparator() + title + ".cfg";
+  ZString path = folder + ZString(zos::pathSeparator()) + title + ".cfg";
   return file.open(path, 1, 0);
 }
 

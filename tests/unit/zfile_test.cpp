@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <string>
 #include <cstdio>
+#include <string>
 
+#include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_SYSTEM/ZFile.h"
 #include "ZEL_SYSTEM/ZFileSystem.h"
 #include "ZEL_SYSTEM/ZMem.h"
@@ -135,7 +136,7 @@ TEST_F(ZFileTest, TempFileIsNewEmptyAndInTheDirectory) {
   ASSERT_TRUE(inSystemFolder.createTempFile("tst", ""));
   std::string systemName(inSystemFolder.getFileName());
   EXPECT_EQ(std::string(ZFileSystem::getDirectory(systemName.c_str())) +
-                ZFileSystem::getPathSeparator().getBuffer(),
+                std::string(1, zos::pathSeparator()),
             std::string(ZFileSystem::getTempPath()));
   inSystemFolder.close();
   std::remove(systemName.c_str());
