@@ -1,5 +1,8 @@
 #include "ZEL_SYSTEM/ZComPortSettings.h"
 
+#include "ZEL_SYSTEM/ZFileIni.h"
+#include "ZEL_UTIL/ZApplicationBasic.h"
+
 namespace {
 
 const char parityLetters[] = "NOEMS";  // indexed by the parity code
@@ -79,6 +82,31 @@ ZString ZComPortSettings::toString() const {
   return text;
 }
 
-void ZComPortSettings::loadConfig(const ZString& /*suffix*/) {}
+void ZComPortSettings::loadConfig(const ZString& suffix) {
+  ZString section = ZString("ComPort") + suffix;
+  zelApplication.openUserConfigFile();
+  ZFileIni& config = zelApplication.userConfig;
+  port = config.getValue(section, "Port", "");
+  if (port.isEmpty()) {
+    setDefaults();
+    return;
+  }
+  ZString baud = config.getValue(section, "Baud", "9600");
+  baud.replace(".", "");  // "19.200" is written with a thousands point
+  baudRate = baud.toInt();
+  parity = config.getInt(section, "Parity", parityNone);
+  dataBits = config.getInt(section, "Data", 8);
+  stopBits = config.getInt(section, "Stop", stopOne);
+}
 
-void ZComPortSettings::saveConfig(const ZString& /*suffix*/) {}
+void ZComPortSettings::saveConfig(const ZString& suffix) {
+  ZString section = ZString("ComPort") + suffix;
+  zelApplication.openUserConfigFile();
+  ZFileIni& config = zelApplication.userConfig;
+  config.setValue(section, "Port", port);
+  config.setInt(section, "Baud", baudRate);
+  config.setInt(section, "Parity", parity);
+  config.setInt(section, "Data", dataBits);
+  config.setInt(section, "Stop", stopBits);
+  config.save();
+}
