@@ -6,6 +6,7 @@
 #include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_UTIL/ZString.h"
 #include "ZEL_UTIL/ZStringList.h"
+#include "ZEL_UTIL/ZTime.h"
 
 class ZFileFind {
  public:
@@ -30,9 +31,8 @@ class ZFileFind {
   std::uint64_t getSize() const { return findData.size; }
   int isDirectory() const { return (findData.attributes & attributeDirectory) ? 1 : 0; }
   int isDots() const;
-  // The entry's times in seconds since 1970.
-  std::int64_t getWriteSeconds() const { return findData.writeTime; }
-  std::int64_t getCreateSeconds() const { return findData.createTime; }
+  ZTime getWriteTime() const { return ZTime(static_cast<std::int32_t>(findData.writeTime)); }
+  ZTime getCreateTime() const { return ZTime(static_cast<std::int32_t>(findData.createTime)); }
 
   // The entry's absolute path: the pattern's directory and the name.
   ZString getFullPath() const;

@@ -1,7 +1,6 @@
 #include "ZEL_SYSTEM/ZFileSystem.h"
 
 #include <string>
-#include <vector>
 
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
@@ -9,6 +8,7 @@
 #include "ZEL_OS/OsMessageBox.h"
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsProcess.h"
+#include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_SYSTEM/ZSystem.h"
 #include "ZEL_UTIL/ZError.h"
 
@@ -223,12 +223,12 @@ ZString ZFileSystem::getVersion(const ZString& path, ZString* errorText) {
   const char* failedStep = nullptr;
   unsigned high = 0, low = 0;
   unsigned size = zos::fileVersionInfoSize(path);
-  std::vector<unsigned char> info(size ? size : 1);
+  ZMem info(static_cast<int>(size));
   if (size == 0)
     failedStep = "[[MEMBBER]]: Fehler bei GetFileVersionInfoSize\r\n";
-  else if (!zos::fileVersionInfo(path, info.data(), size))
+  else if (!zos::fileVersionInfo(path, info.getData(), size))
     failedStep = "[[MEMBBER]]: Fehler bei GetFileVersionInfo\r\n";
-  else if (!zos::fileVersionQuery(info.data(), high, low))
+  else if (!zos::fileVersionQuery(info.getData(), high, low))
     failedStep = "[[MEMBBER]]: Fehler bei VerQueryValue\r\n";
   if (failedStep) {
     ZString text = ZString(failedStep) + ZSystem::getErrorText(zos::lastError());

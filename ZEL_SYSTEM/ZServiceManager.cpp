@@ -1,9 +1,8 @@
 #include "ZEL_SYSTEM/ZServiceManager.h"
 
-#include <vector>
-
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsService.h"
+#include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_SYSTEM/ZServiceSCM.h"
 #include "ZEL_UTIL/ZError.h"
 
@@ -111,20 +110,20 @@ int ZServiceManager::CreateService(const ZString& name, const ZString& displayNa
 
 int ZServiceManager::enumServices(ZStringList& list, unsigned serviceType, unsigned serviceState) {
   ZServiceSCM scm(zos::scmEnumerateService, ZString(), ZString());
-  std::vector<unsigned char> buffer(1024, 0);
+  ZMem buffer(1024);
   unsigned needed = 0, count = 0, resume = 0;
   zos::ServiceEnumResult outcome =
-      zos::serviceEnumerate(scm.getHandle(), serviceType, serviceState, buffer.data(),
-                            static_cast<unsigned>(buffer.size()), needed, count, resume);
-  for (unsigned i = 0; i < count; ++i) list.add(ZString(zos::serviceEnumName(buffer.data(), i)));
+      zos::serviceEnumerate(scm.getHandle(), serviceType, serviceState, buffer.getData(),
+                            static_cast<unsigned>(buffer.getSize()), needed, count, resume);
+  for (unsigned i = 0; i < count; ++i) list.add(ZString(zos::serviceEnumName(buffer.getData(), i)));
   if (outcome == zos::ServiceEnumResult::moreData) {
     // One continuation call with room for the rest, from where the first call stopped.
-    unsigned size = needed > 0 ? needed : 1;
-    buffer.assign(size, 0);
+    buffer.setSize(static_cast<int>(needed));
+    buffer.zeroFill();
     needed = count = 0;
-    zos::serviceEnumerate(scm.getHandle(), serviceType, serviceState, buffer.data(), size, needed,
-                          count, resume);
-    for (unsigned i = 0; i < count; ++i) list.add(ZString(zos::serviceEnumName(buffer.data(), i)));
+    zos::serviceEnumerate(scm.getHandle(), serviceType, serviceState, buffer.getData(),
+                          static_cast<unsigned>(buffer.getSize()), needed, count, resume);
+    for (unsigned i = 0; i < count; ++i) list.add(ZString(zos::serviceEnumName(buffer.getData(), i)));
   }
   return list.getCount();
 }

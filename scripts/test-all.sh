@@ -28,4 +28,23 @@ else
   status=1
 fi
 
+step "sanitizers"
+bash scripts/sanitize.sh || status=1
+
+if [ -f scripts/fuzz.sh ]; then
+  step "fuzzing (bounded runs)"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" || status=1
+fi
+
+if [ -f scripts/wine-e2e.sh ]; then
+  step "Windows program end to end under Wine"
+  bash scripts/wine-e2e.sh || status=1
+fi
+
+if [ "$(id -u)" = 0 ] && command -v dpkg >/dev/null; then
+  step "packages: install the Debian package and burn with it"
+  bash scripts/package-test.sh || status=1
+fi
+
+if [ $status -eq 0 ]; then echo; echo "all test steps passed"; else echo; echo "some test steps FAILED"; fi
 exit $status

@@ -39,6 +39,9 @@ TEST_F(ZFileFindTest, WalksTheEntriesOfAPattern) {
     if (find.isDirectory()) directories.insert(bytes(find.getName()));
     if (bytes(find.getName()) == "b.txt") {
       EXPECT_EQ(find.getSize(), 2u);
+      ZTime now;
+      EXPECT_NEAR(find.getWriteTime().getSeconds(), now.getSeconds(), 60);
+      EXPECT_NEAR(find.getCreateTime().getSeconds(), now.getSeconds(), 60);
     }
     EXPECT_EQ(find.isDots(), bytes(find.getName()) == "." || bytes(find.getName()) == "..");
   } while (find.findNext());
