@@ -41,7 +41,7 @@ void appendUtf8(std::string& out, unsigned codePoint) {
 }
 
 bool showAsUtf8() {
-  static const bool utf8 = zos::stdoutIsTerminal() && zos::localeIsUtf8();
+  static const bool utf8 = zos::stdoutIsTerminal() && zos::localeUsesUtf8();
   return utf8;
 }
 

@@ -13,7 +13,7 @@ KalmoApp::~KalmoApp() = default;
 
 int KalmoApp::run() { return run(zelApplication.params); }
 
-int KalmoApp::run(const ZStringList& params) {
+int KalmoApp::run(ZStringList params) {
   zelDebug.muted = 0;
 
   banner += "\n\n";
@@ -40,7 +40,7 @@ int KalmoApp::run(const ZStringList& params) {
   return (filesFound && result) ? 0 : 1;
 }
 
-int KalmoApp::classifyParameters(const ZStringList& params) {
+int KalmoApp::classifyParameters(ZStringList params) {
   int filesFound = 1;
   int count = params.getCount();
   for (int i = 1; i < count; i++) {

@@ -15,11 +15,11 @@ class KalmoApp {
   // not open, or a command or a burn failed.
   int run();
   // The same with an explicit parameter list (item 0 is the program itself).
-  int run(const ZStringList& params);
+  int run(ZStringList params);
 
   // Turns the parameters from index 1 on into command tokens, sets noVerify, writes the messages
   // for a missing file and for unknown parameters. Returns 0 when a file to burn was missing.
-  int classifyParameters(const ZStringList& params);
+  int classifyParameters(ZStringList params);
 
   // Opens the port, carries out every token in order, closes the port. 1: nothing to do or all
   // succeeded; 0 at the first failure (the remaining tokens are skipped).

@@ -3,6 +3,7 @@
 #include "app/Console.h"
 #include "app/KalmoApp.h"
 #include "ZEL_UTIL/ZApplicationBasic.h"
+#include "ZEL_OS/OsClock.h"
 
 namespace {
 
@@ -57,9 +58,9 @@ int KalmoApp::powerOn(const ZString& token) {
   if (sendCommand(token)) return 1;
 
   comPort.close(0);
-  zelApplication.pumpMessages(powerOnRetryPauseMs, nullptr);
+  zos::sleepMs(powerOnRetryPauseMs);
   comPort.open("", nullptr);
-  zelApplication.pumpMessages(powerOnRetryPauseMs, nullptr);
+  zos::sleepMs(powerOnRetryPauseMs);
   comPort.purge();
   comPort.write(buildCommand(token));
   ZString answer;
