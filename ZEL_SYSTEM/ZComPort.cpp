@@ -30,18 +30,6 @@ void dispatchWaitingMessages() {
   }
 }
 
-// Waits the time while dispatching the calling thread's window messages.
-void pumpMessages(unsigned milliseconds, int* /*stopFlag*/) {
-  std::uint32_t start = zos::tickCount();
-  for (;;) {
-    std::uint32_t spent = zos::tickCount() - start;
-    if (spent >= milliseconds) return;
-    if (zos::waitForMessageOrObject(nullptr, milliseconds - spent) == zos::WaitMessageWaiting) {
-      dispatchWaitingMessages();
-    }
-  }
-}
-
 }  // namespace
 
 ZComPort::ZComPort() : receiveBuffer() {
@@ -112,7 +100,7 @@ int ZComPort::_setState() {
                 ZError::getErrorText(number) + ")";
     return 0;
   }
-  pumpMessages(60, nullptr);
+  zelApplication.pumpMessages(60, nullptr);
   return 1;
 }
 
@@ -130,11 +118,11 @@ void ZComPort::close(int keepState) {
   waitForReaderEnd();
   if (keepState == 0 && haveStateAtOpen) {
     zos::restoreLineState(device, stateAtOpen);
-    pumpMessages(60, nullptr);
+    zelApplication.pumpMessages(60, nullptr);
   }
   haveStateAtOpen = false;
   zos::closeSerial(device);
-  pumpMessages(100, nullptr);
+  zelApplication.pumpMessages(100, nullptr);
 }
 
 void ZComPort::purge() {
@@ -203,7 +191,7 @@ void ZComPort::waitForReaderEnd() {
       dispatchWaitingMessages();
     } else if (result == zos::WaitFailed) {
       if (!readerThread.load()) break;
-      pumpMessages(stepMs, nullptr);
+      zelApplication.pumpMessages(stepMs, nullptr);
     }
   }
   zos::releaseThread(thread);
@@ -215,7 +203,7 @@ template <typename Take>
 ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take) {
   std::uint32_t start = zos::tickCount();
   // Every read waits one whole step first, even when its bytes are there already.
-  pumpMessages(static_cast<unsigned>(timeout < stepMs ? timeout : stepMs), nullptr);
+  zelApplication.pumpMessages(static_cast<unsigned>(timeout < stepMs ? timeout : stepMs), nullptr);
   for (;;) {
     // Cleared before the bytes are taken, so that a byte stored after the last look sets it again.
     zos::resetEvent(byteArrived);
@@ -229,7 +217,7 @@ ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take) {
     if (result == zos::WaitMessageWaiting) {
       dispatchWaitingMessages();
     } else if (result == zos::WaitFailed) {
-      pumpMessages(wait, nullptr);
+      zelApplication.pumpMessages(wait, nullptr);
     }
   }
 }
