@@ -62,93 +62,72 @@ bool decodeRecord(const char* first, const char* last, Record& record) {
   return true;
 }
 
-// Two upper-case hexadecimal digits of a byte.
-void appendHexByte(std::string& text, unsigned value) {
+// Writes the two upper-case hexadecimal digits of a byte and returns the place behind them.
+char* putHexByte(char* out, unsigned value) {
   static const char digits[] = "0123456789ABCDEF";
-  text += digits[(value >> 4) & 0x0F];
-  text += digits[value & 0x0F];
+  out[0] = digits[(value >> 4) & 0x0F];
+  out[1] = digits[value & 0x0F];
+  return out + 2;
 }
 
-// One record line with its checksum and line end.
-void appendRecord(std::string& text, unsigned count, unsigned address, unsigned type,
-                  const unsigned char* data) {
+// The length of a record line of count data bytes, with its line end.
+unsigned recordLength(unsigned count) { return 1 + 8 + 2 * count + 2 + 2; }
+
+// Writes one record line with its checksum and line end; returns the place behind it.
+char* putRecord(char* out, unsigned count, unsigned address, unsigned type,
+                const unsigned char* data) {
   unsigned sum = count + (address >> 8) + (address & 0xFF) + type;
-  text += ':';
-  appendHexByte(text, count);
-  appendHexByte(text, address >> 8);
-  appendHexByte(text, address & 0xFF);
-  appendHexByte(text, type);
+  *out++ = ':';
+  out = putHexByte(out, count);
+  out = putHexByte(out, address >> 8);
+  out = putHexByte(out, address & 0xFF);
+  out = putHexByte(out, type);
   for (unsigned i = 0; i < count; ++i) {
-    appendHexByte(text, data[i]);
+    out = putHexByte(out, data[i]);
     sum += data[i];
   }
-  appendHexByte(text, (0x100 - (sum & 0xFF)) & 0xFF);
-  text += "\r\n";
+  out = putHexByte(out, (0x100 - (sum & 0xFF)) & 0xFF);
+  *out++ = '\r';
+  *out++ = '\n';
+  return out;
 }
 
 }  // namespace
 
-bool ZHexFile::load(const ZString& fileName, ZMem& image) {
-  // The file is taken as bytes: its text needs no copy on the way to the parser.
-  ZMem content(0);
-  ZString readError;
-  if (!ZFile::readFile(fileName, content, &readError)) {
-    dataRecordCount = 0;
-    return false;
+// Takes the text line by line and fills the image record by record.
+class ZHexFile::Parser {
+ public:
+  explicit Parser(ZMem& target) : image(target), grownSize(static_cast<std::uint64_t>(target.getSize())) {}
+
+  bool ok() const { return result; }
+  int getDataRecordCount() const { return dataRecords; }
+
+  // Feeds the text from first to last (exclusive): every line that ends in "\n", and the rest,
+  // without one, is handed back through rest for the next piece (or finish).
+  const char* feed(const char* first, const char* last) {
+    while (result && first < last) {
+      const char* newline = static_cast<const char*>(std::memchr(first, '\n', last - first));
+      if (newline == nullptr) return first;
+      line(first, newline);
+      first = newline + 1;
+    }
+    return last;
   }
-  return parseBytes(reinterpret_cast<const char*>(content.getData()), content.getSize(), image);
-}
 
-bool ZHexFile::parse(const ZString& text, ZMem& image) {
-  return parseBytes(text.getBuffer(), text.getLength(), image);
-}
-
-bool ZHexFile::parseBytes(const char* text, int length, ZMem& image) {
-  dataRecordCount = 0;
-  std::uint64_t base = 0;
-  std::uint64_t highest = 0;
-  bool result = true;
-  Record record;
-
-  const char* end = text + (length > 0 ? length : 0);
-  const char* lineStart = text;
-  while (result && lineStart < end) {
-    const char* newline = static_cast<const char*>(std::memchr(lineStart, '\n', end - lineStart));
-    const char* lineEnd = newline != nullptr ? newline : end;
-    const char* first = lineStart;
-    const char* last = lineEnd;
-    lineStart = newline != nullptr ? newline + 1 : end;
-
+  // One line without its "\n"; blanks around it do not count and blank lines are skipped.
+  void line(const char* first, const char* last) {
+    if (!result) return;
     while (first < last && isBlank(*first)) ++first;
     while (last > first && isBlank(last[-1])) --last;
-    if (first == last) continue;
-
+    if (first == last) return;
     if (*first != ':' || !decodeRecord(first, last, record)) {
       result = false;
-      break;
+      return;
     }
-
     switch (record.type) {
-      case dataRecord: {
-        ++dataRecordCount;
-        if (record.count == 0) break;
-        std::uint64_t start = base + record.address;
-        std::uint64_t top = start + record.count - 1;
-        if (top >= maxImageSize) {
-          result = false;
-          break;
-        }
-        if (top > highest) highest = top;
-        // Grows as storing byte by byte would: at the first byte beyond the image, to that
-        // address plus 1001 bytes, which a record of at most 255 bytes never outgrows.
-        std::uint64_t size = static_cast<std::uint64_t>(image.getSize());
-        if (top >= size) {
-          std::uint64_t firstOutside = start > size ? start : size;
-          image.ensureSize(static_cast<int>(firstOutside + 1), 1000, -1);
-        }
-        std::memcpy(image.getData() + start, record.data, static_cast<std::size_t>(record.count));
+      case dataRecord:
+        store();
         break;
-      }
       case extendedSegmentAddress:
       case extendedLinearAddress: {
         if (record.count != 2 || record.address != 0) {
@@ -164,26 +143,119 @@ bool ZHexFile::parseBytes(const char* text, int length, ZMem& image) {
     }
   }
 
-  if (result) image.setSize(static_cast<int>(highest + 1));
+  // Gives the image its final size: one past the highest address on success; after a failure the
+  // size that growing it byte by byte (to the address plus 1001 bytes) would have left.
+  bool finish() {
+    if (result) {
+      image.setSize(static_cast<int>(highest + 1));
+    } else if (static_cast<std::uint64_t>(image.getSize()) != grownSize) {
+      image.setSize(static_cast<int>(grownSize));
+    }
+    return result;
+  }
+
+ private:
+  void store() {
+    ++dataRecords;
+    if (record.count == 0) return;
+    std::uint64_t start = base + record.address;
+    std::uint64_t top = start + record.count - 1;
+    if (top >= maxImageSize) {
+      result = false;
+      return;
+    }
+    if (top > highest) highest = top;
+    // Growing byte by byte, the first byte beyond the image would make it that address plus 1001
+    // bytes, which a record of at most 255 bytes never outgrows. That size is what a failure
+    // leaves; the block itself grows in larger steps, so that a big image is not copied a
+    // thousand times on its way.
+    if (top >= grownSize) grownSize = (start > grownSize ? start : grownSize) + 1001;
+    std::uint64_t size = static_cast<std::uint64_t>(image.getSize());
+    if (grownSize > size) {
+      std::uint64_t doubled = size * 2 < maxImageSize ? size * 2 : maxImageSize;
+      image.setSize(static_cast<int>(grownSize > doubled ? grownSize : doubled));
+    }
+    std::memcpy(image.getData() + start, record.data, static_cast<std::size_t>(record.count));
+  }
+
+  ZMem& image;
+  std::uint64_t grownSize;  // the image's size as growing it byte by byte would have made it
+  std::uint64_t base = 0;
+  std::uint64_t highest = 0;
+  bool result = true;
+  int dataRecords = 0;
+  Record record;
+};
+
+bool ZHexFile::load(const ZString& fileName, ZMem& image) {
+  dataRecordCount = 0;
+  ZFile file;
+  if (!file.open(fileName, "rb", 1)) return false;
+
+  // The file goes through one small buffer: a text of megabytes needs no block of its own.
+  Parser parser(image);
+  std::string partialLine;
+  char buffer[64 * 1024];
+  int got = 0;
+  while (parser.ok() && (got = file.read(buffer, sizeof buffer)) > 0) {
+    const char* first = buffer;
+    const char* last = buffer + got;
+    if (!partialLine.empty()) {
+      const char* newline = static_cast<const char*>(std::memchr(first, '\n', got));
+      if (newline == nullptr) {
+        partialLine.append(first, last);
+        continue;
+      }
+      partialLine.append(first, newline);
+      parser.line(partialLine.data(), partialLine.data() + partialLine.size());
+      partialLine.clear();
+      first = newline + 1;
+    }
+    const char* rest = parser.feed(first, last);
+    partialLine.assign(rest, last);
+  }
+  bool readFailed = !file.errorText.isEmpty();
+  file.close();
+  if (!partialLine.empty()) parser.line(partialLine.data(), partialLine.data() + partialLine.size());
+  bool result = parser.finish();
+  dataRecordCount = parser.getDataRecordCount();
+  return result && !readFailed;
+}
+
+bool ZHexFile::parse(const ZString& text, ZMem& image) {
+  Parser parser(image);
+  const char* first = text.getBuffer();
+  const char* last = first + (text.getLength() > 0 ? text.getLength() : 0);
+  const char* rest = parser.feed(first, last);
+  parser.line(rest, last);
+  bool result = parser.finish();
+  dataRecordCount = parser.getDataRecordCount();
   return result;
 }
 
 bool ZHexFile::save(const ZString& fileName, const ZMem& image) {
   const unsigned char* data = image.getData();
   unsigned size = image.getSize() > 0 ? static_cast<unsigned>(image.getSize()) : 0;
+  static const char endRecord[] = ":00000001FF\r\n";
 
-  std::string text;
-  text.reserve(static_cast<std::size_t>(size / 16 + 2) * 45 + (size >> 16) * 17);
+  // The text is laid out in a block of its exact length.
+  unsigned segments = size > 0 ? (size - 1) >> 16 : 0;
+  unsigned length = (size / 16) * recordLength(16) + (size % 16 ? recordLength(size % 16) : 0) +
+                    segments * recordLength(2) + (sizeof endRecord - 1);
+  ZMem text(static_cast<int>(length));
+  char* out = reinterpret_cast<char*>(text.getData());
   for (unsigned address = 0; address < size; address += 16) {
     if (address != 0 && (address & 0xFFFF) == 0) {
       unsigned char segment[2] = {static_cast<unsigned char>(address >> 24),
                                   static_cast<unsigned char>(address >> 16)};
-      appendRecord(text, 2, 0, extendedLinearAddress, segment);
+      out = putRecord(out, 2, 0, extendedLinearAddress, segment);
     }
     unsigned count = size - address < 16 ? size - address : 16;
-    appendRecord(text, count, address & 0xFFFF, dataRecord, data + address);
+    out = putRecord(out, count, address & 0xFFFF, dataRecord, data + address);
   }
-  text += ":00000001FF\r\n";
+  std::memcpy(out, endRecord, sizeof endRecord - 1);
 
-  return ZFile::writeFile(fileName, ZString(text.data(), static_cast<int>(text.size()))) != 0;
+  // With an error text to take it, the block write stays as quiet as the text write.
+  ZString writeError;
+  return ZFile::writeFile(fileName, text, &writeError) != 0;
 }

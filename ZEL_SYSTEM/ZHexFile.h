@@ -35,7 +35,7 @@ class ZHexFile {
   int getDataRecordCount() const { return dataRecordCount; }
 
  private:
-  bool parseBytes(const char* text, int length, ZMem& image);
+  class Parser;
 
   int dataRecordCount = 0;
 };
