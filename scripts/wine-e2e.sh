@@ -24,7 +24,11 @@ done
 step() { printf '\n=== %s\n' "$*"; }
 
 step "64-bit Windows build"
-cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+if [ -f "$win/CMakeCache.txt" ]; then
+  cmake -S . -B "$win" >/dev/null
+else
+  cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
 cmake --build "$win" -j "$jobs" --target kalmo zcomport_wine_test os_serial_test
 if cmake --build "$win" --target help | grep -qw stay_service; then
   cmake --build "$win" -j "$jobs" --target stay_service
@@ -44,10 +48,10 @@ cmake --build "$native" -j "$jobs" --target kalmo-sim
 step "tests under Wine"
 prefix=$root/$win/wine-e2e-prefix
 # A fresh prefix for every run; its server is ended on the way out, whatever happened.
-rm -rf "$prefix"
+rm -rf "$prefix" "$prefix-wineserver.log"
 cleanup() {
   WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  if [ -z "${KEEP_PREFIX:-}" ]; then rm -rf "$prefix"; fi
+  if [ -z "${KEEP_PREFIX:-}" ]; then rm -rf "$prefix" "$prefix-wineserver.log"; fi
 }
 trap cleanup EXIT
 start=$(date +%s)

@@ -90,7 +90,11 @@ class WinePrefix:
                            stderr=subprocess.DEVNULL, timeout=300, check=True)
             subprocess.run([WINESERVER, "-w"], env=env, timeout=300)
         # A persistent server: the volatile registry and the running services outlive each program.
-        subprocess.run([WINESERVER, "-p"], env=env, timeout=60, check=True)
+        # Its output goes to a log: it takes the first pseudo-terminal it opens as its controlling
+        # terminal, and when a simulator ends, the hang-up makes it print a dump of its objects.
+        with open(PREFIX + "-wineserver.log", "ab") as log:
+            subprocess.run([WINESERVER, "-p"], env=env, timeout=60, check=True, stdin=subprocess.DEVNULL,
+                           stdout=log, stderr=log)
         # The first program of the session starts Wine's own background programs (the service
         # manager among them); they must not inherit the output of a test's program.
         subprocess.run([WINE, "cmd", "/c", "exit"], env=env, stdin=subprocess.DEVNULL,
