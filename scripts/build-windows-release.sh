@@ -15,4 +15,10 @@ case $(x86_64-w64-mingw32-objdump -f "$out/kalmo.exe") in
   *pei-i386*) ;;
   *) echo "$out/kalmo.exe is not a 32-bit program" >&2; exit 1 ;;
 esac
+# A console program: started from a window it gets a console of its own.
+header=$(x86_64-w64-mingw32-objdump -p "$out/kalmo.exe")
+if ! grep -q 'Subsystem.*(Windows CUI)' <<<"$header"; then
+  echo "$out/kalmo.exe is not a console program" >&2
+  exit 1
+fi
 echo "release program: $root/$out/kalmo.exe ($(stat -c %s "$out/kalmo.exe") bytes)"

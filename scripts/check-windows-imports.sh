@@ -27,7 +27,7 @@ for program in "$@"; do
     status=1
   fi
   for dll in $dlls; do
-    if ! printf '%s\n' $allowed | grep -qixF "$dll"; then
+    if ! grep -qixF "$dll" <<<"${allowed// /$'\n'}"; then
       echo "$program: imports $dll, which a bare Windows does not have" >&2
       status=1
     fi

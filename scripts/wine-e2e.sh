@@ -2,8 +2,8 @@
 # The Windows program end to end under Wine: builds the 64-bit Windows build and the native
 # programmer simulator, then runs in one Wine prefix the serial port's device tests on a COM port,
 # the driver discovery through services and SERIALCOMM, burns with and without verify, a failing
-# verify, and the dialog with keys (tests/wine/). Any failure fails the script; so does a missing
-# Wine or mingw-w64.
+# verify, and the dialog with keys (tests/wine/); then builds the 32-bit release program and checks
+# its imports. Any failure fails the script; so does a missing Wine or mingw-w64.
 #   bash scripts/wine-e2e.sh            (JOBS=n for the build, KEEP_PREFIX=1 keeps the prefix)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,7 +14,7 @@ wineserver=${KALMO_WINESERVER:-/usr/lib/wine/wineserver}
 win=build/win64
 native=build/native
 
-for tool in x86_64-w64-mingw32-g++-posix "$wine" "$wineserver" python3 cmake; do
+for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix x86_64-w64-mingw32-objdump "$wine" "$wineserver" python3 cmake; do
   if ! command -v "$tool" >/dev/null; then
     echo "wine-e2e: $tool is missing (scripts/install-deps.sh installs it)" >&2
     exit 1
@@ -30,7 +30,8 @@ else
   cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$win" -j "$jobs" --target kalmo zcomport_wine_test os_serial_test
-if cmake --build "$win" --target help | grep -qw stay_service; then
+targets=$(cmake --build "$win" --target help)
+if grep -qw stay_service <<<"$targets"; then
   cmake --build "$win" -j "$jobs" --target stay_service
   service=$win/tests/wine/stay_service.exe
 else
@@ -67,4 +68,8 @@ KALMO_WINESERVER=$wineserver \
 PYTHONDONTWRITEBYTECODE=1 \
 PYTHONPATH=$root/tests/wine:$root/tests/integration \
   python3 -m unittest discover -s tests/wine -p 'test_*.py' -v
-echo "wine-e2e: all passed in $(( $(date +%s) - start )) s"
+echo "wine-e2e: the tests under Wine passed in $(( $(date +%s) - start )) s"
+
+step "32-bit release program (built and checked; no 32-bit Wine to run it)"
+bash scripts/check-windows-imports.sh "$win/kalmo.exe"
+JOBS=$jobs bash scripts/build-windows-release.sh
