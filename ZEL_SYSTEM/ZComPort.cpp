@@ -32,8 +32,7 @@ void dispatchWaitingMessages() {
 
 }  // namespace
 
-ZComPort::ZComPort() : receiveBuffer() {
-  receiveBuffer.setSize(400);
+ZComPort::ZComPort() : receiveBuffer(400) {
   byteArrived = zos::createEvent(true, false);
 }
 

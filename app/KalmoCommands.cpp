@@ -3,7 +3,6 @@
 #include "app/Console.h"
 #include "app/KalmoApp.h"
 #include "ZEL_UTIL/ZApplicationBasic.h"
-#include "ZEL_OS/OsClock.h"
 
 namespace {
 
@@ -58,9 +57,9 @@ int KalmoApp::powerOn(const ZString& token) {
   if (sendCommand(token)) return 1;
 
   comPort.close(0);
-  zos::sleepMs(powerOnRetryPauseMs);
+  ZApplicationBasic::pumpMessages(powerOnRetryPauseMs, nullptr);
   comPort.open("", nullptr);
-  zos::sleepMs(powerOnRetryPauseMs);
+  ZApplicationBasic::pumpMessages(powerOnRetryPauseMs, nullptr);
   comPort.purge();
   comPort.write(buildCommand(token));
   ZString answer;
