@@ -106,6 +106,20 @@ TEST(ZHexFileParse, MalformedRecordsFail) {
   }
 }
 
+// A failed parse leaves the image as growing it byte by byte makes it: to the address of the
+// first byte beyond it plus 1001 bytes.
+TEST(ZHexFileParse, FailureLeavesTheImageWithItsGrowthSlack) {
+  ZMem image(0);
+  EXPECT_FALSE(parseText(":0100100011DE\n:0120000011CE\ngarbage\n", image));
+  EXPECT_EQ(image.getSize(), 0x2000 + 1001);
+  EXPECT_EQ(image.getAt(0x10), 0x11);
+  EXPECT_EQ(image.getAt(0x2000), 0x11);
+
+  ZMem small(0);
+  EXPECT_FALSE(parseText(":0100100011DE\ngarbage\n", small));
+  EXPECT_EQ(small.getSize(), 0x10 + 1001);
+}
+
 TEST(ZHexFileParse, TheLastByteBelow16MiBIsAccepted) {
   ZMem image(0);
   ASSERT_TRUE(parseText(":0200000400FFFB\n:01FFFF00AB56\n", image));
@@ -176,6 +190,11 @@ TEST(ZHexFileLoad, FileThatCannotBeReadFails) {
   dir.write("empty.hex", "");
   EXPECT_TRUE(hex.load((dir / "empty.hex").c_str(), image));
   EXPECT_EQ(hex.getDataRecordCount(), 0);
+
+  dir.write("last.hex", ":0100000011EE\r\n:0100010022DC");
+  EXPECT_TRUE(hex.load((dir / "last.hex").c_str(), image)) << "the last line needs no line end";
+  EXPECT_EQ(image.getSize(), 2);
+  EXPECT_EQ(hex.getDataRecordCount(), 2);
 
   dir.write("bad.hex", ":0100000011EE\r\nnonsense\r\n");
   EXPECT_FALSE(hex.load((dir / "bad.hex").c_str(), image));
