@@ -1,6 +1,52 @@
 #include "ZEL_SYSTEM/ZDebug.h"
 
-// The channel has no connection yet: lines are dropped.
-void ZDebug::print(const ZString&) {}
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 
-void ZDebug::printf(const char*, ...) {}
+namespace {
+
+constexpr int kMaxFormatted = 5000;
+
+// The port from KALMO_DEBUG_PORT, or the given default when it is unset or not a port number.
+int portFromEnvironment(int defaultPort) {
+  const char* value = std::getenv("KALMO_DEBUG_PORT");
+  if (value == nullptr || *value == '\0') return defaultPort;
+  char* end = nullptr;
+  long port = std::strtol(value, &end, 10);
+  if (*end != '\0' || port < 1 || port > 65535) return defaultPort;
+  return static_cast<int>(port);
+}
+
+}  // namespace
+
+ZDebug::ZDebug() { monitorPort = portFromEnvironment(monitorPort); }
+
+bool ZDebug::connectMonitor() {
+  if (connectState == 0) {
+    connectState = createClient(nullptr, static_cast<std::uint16_t>(monitorPort), monitorHost) ? 1 : 2;
+  }
+  return connectState == 1;
+}
+
+void ZDebug::print(const ZString& text) {
+  if (muted != 0) return;
+  if (!connectMonitor()) return;
+  ZString line = text;
+  line += "\r\n";
+  send(line);
+}
+
+void ZDebug::printf(const char* format, ...) {
+  char buffer[kMaxFormatted + 1];
+  va_list args;
+  va_start(args, format);
+  int produced = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (produced < 0) return;  // the format itself was unusable
+  bool cut = produced > kMaxFormatted;
+  print(ZString(buffer, cut ? kMaxFormatted : produced));
+  if (cut) {
+    print("!!!!!!!! debug.printf(): Ergebnis-String wurde gr\xF6\xDF" "er als 5000 Zeichen -> wurden abgeschnitten !!!!!!!!!!");
+  }
+}

@@ -38,13 +38,17 @@ class QuickWorker : public ZThread {
   std::atomic<bool> endRan{false};
 };
 
-// Loops until told to stop; steps counts its rounds.
+// Loops until told to stop; steps counts its rounds. It says when it has begun, so the owner
+// knows the worker is past its start before it ends or destroys it.
 class LoopingWorker : public ZThread {
  public:
   explicit LoopingWorker(std::atomic<long>& counter) : steps(counter) {}
   void onWorkThread() override {
+    begun.store(true, std::memory_order_release);
     while (!stop.load(std::memory_order_relaxed)) steps.fetch_add(1, std::memory_order_relaxed);
   }
+  bool hasBegun() const { return begun.load(std::memory_order_acquire); }
+  std::atomic<bool> begun{false};
   std::atomic<bool> stop{false};
   std::atomic<long>& steps;
 };
@@ -160,7 +164,7 @@ TEST(ZThread, TerminateEndsALoopingWorkerAndDoesNothingOnAnIdleObject) {
   EXPECT_FALSE(worker.isRunning());
 
   ASSERT_EQ(worker.start(), 1);
-  ASSERT_TRUE(eventually([&] { return steps.load() > 0; }));
+  ASSERT_TRUE(eventually([&] { return worker.hasBegun(); }));
   worker.terminate();
   EXPECT_FALSE(worker.isRunning());
   long after = steps.load();
@@ -178,7 +182,7 @@ TEST(ZThread, DestroyingARunningWorkerEndsItAndLogsOnce) {
   {
     LoopingWorker worker(steps);
     ASSERT_EQ(worker.start(), 1);
-    ASSERT_TRUE(eventually([&] { return steps.load() > 0; }));
+    ASSERT_TRUE(eventually([&] { return worker.hasBegun(); }));
   }
   long after = steps.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
