@@ -78,6 +78,7 @@ class WinePrefix:
     """The run's prefix: created once, its server kept alive until the run ends."""
 
     started = False
+    driver_in_place = False  # cleared by every change that takes the driver's pieces away
 
     @classmethod
     def start(cls):
@@ -107,6 +108,7 @@ class WinePrefix:
         if cls.started:
             subprocess.run([WINESERVER, "-k"], env=wine_environment(), timeout=60)
             cls.started = False
+            cls.driver_in_place = False
 
     @staticmethod
     def run(args, check=True, timeout=120, env=None, cwd=None):
@@ -129,6 +131,7 @@ class WinePrefix:
 
     @classmethod
     def delete_serialcomm(cls, name):
+        cls.driver_in_place = False
         cls.run(["reg", "delete", SERIALCOMM, "/v", name, "/f"], check=False)
 
     @classmethod
@@ -159,12 +162,14 @@ class WinePrefix:
 
     @classmethod
     def stop_service(cls, name):
+        cls.driver_in_place = False
         if cls.service_state(name) == "RUNNING":
             cls.run(["sc", "stop", name])
         cls.wait_for_state(name, "STOPPED")
 
     @classmethod
     def delete_service(cls, name):
+        cls.driver_in_place = False
         if cls.service_state(name) is not None:
             cls.stop_service(name)
             cls.run(["sc", "delete", name])
@@ -183,9 +188,12 @@ class WinePrefix:
     @classmethod
     def install_driver(cls, port=COM_PORT):
         """What the bridge's driver leaves behind: its two services running and the port's value."""
+        if cls.driver_in_place:
+            return
         for name in (BUS_SERVICE, PORT_SERVICE):
             cls.start_service(name)
         cls.set_serialcomm(DRIVER_VALUE, port)
+        cls.driver_in_place = True
 
 
 class EchoPort:
