@@ -261,6 +261,12 @@ void releaseThread(Handle thread) {
     if (record->references.fetch_sub(1) == 1) freeThreadRecord(record);
     return;
   }
+  if (record->ended.load()) {
+    // Ended, also by force: joining first makes its last steps visible before the record goes.
+    pthread_join(id, nullptr);
+    if (record->references.fetch_sub(1) == 1) freeThreadRecord(record);
+    return;
+  }
   if (record->references.fetch_sub(1) == 1) {
     // The thread has ended (it dropped its reference in its last steps): collect it.
     pthread_join(id, nullptr);

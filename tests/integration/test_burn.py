@@ -65,6 +65,19 @@ class Burn(KalmoTestCase):
         self.assertIn(b"Programmier-Modus gestartet\n", result.stdout)
         self.assertTrue(sim.received().startswith(b"PPb"))
 
+    def test_debug_lines_reach_a_monitor(self):
+        sim = self.simulator("--ignore-first-p", "1")
+        monitor = Monitor()
+        result = self.run_kalmo(sim.path, "-b", self.write_file("a.hex", hex_text(IMAGE_300[:20])),
+                                env={"KALMO_DEBUG_PORT": str(monitor.port)})
+        monitor.close()
+        self.assertEqual(result.status, 0)
+        self.assertIn(b"Programmier-Modus gestartet\n", result.stdout)
+        self.assertTrue(sim.received().startswith(b"PPb"))
+        self.assertIn(b"2. Versuch\r\n", monitor.data)
+        self.assertIn(b" ### \xf6ffne Serial Port " + sim.path.encode() + b"\r\n", monitor.data)
+        self.assertRegex(monitor.data, rb"Dauer/duration: \d+ms\r\n")
+
     def test_block_mode_refused(self):
         for option in ("--block-mode-refused", "--block-size=0"):
             with self.subTest(option=option):
