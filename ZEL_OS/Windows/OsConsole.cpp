@@ -18,6 +18,9 @@ bool isConsole(DWORD which) {
 }  // namespace
 
 bool writeStdout(const void* data, std::size_t length) {
+  // Binary mode: the texts' bytes go out unchanged, "\n" stays one byte as on every platform.
+  static const int binaryMode = _setmode(_fileno(stdout), _O_BINARY);
+  (void)binaryMode;
   bool written = std::fwrite(data, 1, length, stdout) == length;
   return std::fflush(stdout) == 0 && written;
 }

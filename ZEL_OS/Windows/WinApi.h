@@ -14,3 +14,4 @@
 #include <conio.h>
 #include <io.h>
 #include <direct.h>
+#include <fcntl.h>

@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Burn benchmark: kalmo burns and verifies a 32 KiB image through the simulator.
+
+Prints kalmo's wall and CPU time against the bound the wire sets (every byte both ways at 10 bits
+a byte plus the page-write times), then the same unpaced against its floor of one 50 ms read step
+for each read, (the 1 MiB HEX load has its own benchmark, bench/hexfile_load).
+
+    python3 bench/burn_bench.py build/native
+"""
+import os
+import resource
+import subprocess
+import sys
+import tempfile
+import time
+
+BAUD = 19200
+BLOCK = 128
+PAGE_WRITE_MS = 4.5
+IMAGE_SIZE = 32 * 1024
+
+
+def hex_text(image):
+    lines, segment = [], 0
+    for a in range(0, len(image), 16):
+        if a >> 16 != segment:
+            segment = a >> 16
+            body = bytes([2, 0, 0, 4, segment >> 8, segment & 0xFF])
+            lines.append(":" + body.hex().upper() + "%02X" % ((-sum(body)) & 0xFF))
+        chunk = image[a:a + 16]
+        body = bytes([len(chunk), (a >> 8) & 0xFF, a & 0xFF, 0]) + chunk
+        lines.append(":" + body.hex().upper() + "%02X" % ((-sum(body)) & 0xFF))
+    return "\r\n".join(lines + [":00000001FF"]) + "\r\n"
+
+
+def wire_bound_s(size):
+    blocks = -(-size // BLOCK)
+    to_device = 1 + 1 + 1 + 3 + blocks * 4 + size + 3 + blocks * 4 + 1   # P b e A B.. data A g.. L
+    from_device = 1 + 3 + 1 + 1 + blocks + 1 + size + 1                  # CRs, Y hi lo, read-back
+    return (to_device + from_device) * 10 / BAUD + blocks * PAGE_WRITE_MS / 1000
+
+
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def burn(build, hex_path, sim_options):
+    sim = subprocess.Popen([os.path.join(build, "sim", "kalmo-sim")] + sim_options, stdout=subprocess.PIPE)
+    port = sim.stdout.readline().decode().strip()
+    env = dict(os.environ, KALMO_PORT=port, KALMO_DEBUG_PORT="1")
+    cpu_before = children_cpu()
+    start = time.monotonic()
+    result = subprocess.run([os.path.join(build, "kalmo"), "-b", hex_path], env=env,
+                            stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    wall = time.monotonic() - start
+    cpu = children_cpu() - cpu_before
+    sim.terminate()
+    sim.wait()
+    if result.returncode != 0:
+        sys.exit("burn failed: " + result.stdout.decode("latin-1"))
+    return wall, cpu
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/native"
+    image = bytes((i * 131 + 7) & 0xFF for i in range(IMAGE_SIZE))
+    with tempfile.TemporaryDirectory() as work:
+        hex_path = os.path.join(work, "image.hex")
+        with open(hex_path, "w", newline="") as f:
+            f.write(hex_text(image))
+
+        bound = wire_bound_s(IMAGE_SIZE)
+        wall, cpu = burn(build, hex_path, ["--baud", str(BAUD), "--page-write-ms", str(PAGE_WRITE_MS),
+                                           "--block-size", str(BLOCK)])
+        print("paced 19200 baud, 32 KiB, block 128, page write 4.5 ms:")
+        print("  wall %.2f s, wire bound %.2f s, ratio %.3f" % (wall, bound, wall / bound))
+        print("  kalmo CPU %.3f s = %.2f%% of wall" % (cpu, 100 * cpu / wall))
+
+        reads = 1 + 1 + 1 + 1 + 2 * (IMAGE_SIZE // BLOCK) + 1 + 1   # P b e A B.. A g.. L
+        floor = reads * 0.050
+        wall, cpu = burn(build, hex_path, ["--block-size", str(BLOCK)])
+        print("unpaced: wall %.2f s, floor of %d reads x 50 ms %.2f s, ratio %.3f" % (wall, reads, floor, wall / floor))
+
+        # The 1 MiB HEX load is measured by bench/hexfile_load.
+
+if __name__ == "__main__":
+    main()
