@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ZEL_OS/OsPty.h"
@@ -21,7 +22,10 @@ Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end());
 // A raw client on the simulator's line: sends a request and collects what comes within a while.
 class Line {
  public:
-  explicit Line(const sim::SimulatorOptions& options) : simulator(options) {
+  // The filter, if any, is set before the simulator starts serving.
+  explicit Line(const sim::SimulatorOptions& options, sim::ProgrammerSimulator::AnswerFilter filter = nullptr)
+      : simulator(options) {
+    if (filter) simulator.setAnswerFilter(std::move(filter));
     if (simulator.start()) handle = zos::ptyOpenTerminal(simulator.slavePath().c_str(), 19200);
   }
   ~Line() { zos::ptyClose(handle); }
@@ -100,11 +104,9 @@ TEST(SimNoise, SplitAnswersArriveOneByteAtATime) {
 }
 
 TEST(SimNoise, AnswerFilterRewritesAnswers) {
-  sim::SimulatorOptions options;
-  Line line(options);
   std::mutex seenMutex;  // the filter runs on the serving thread
   std::vector<std::string> seen;
-  line.simulator.setAnswerFilter([&](long number, const std::string& text, Bytes& bytes) {
+  Line line(sim::SimulatorOptions(), [&](long number, const std::string& text, Bytes& bytes) {
     std::lock_guard<std::mutex> lock(seenMutex);
     seen.push_back(std::to_string(number) + ":" + text);
     if (text == "b") bytes = {'Y', 0x01};  // one byte short
