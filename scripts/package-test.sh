@@ -6,10 +6,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-$(nproc)}
 
-cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DKALMO_TESTS=OFF >/dev/null
-cmake --build build/package -j "$jobs"
-(cd build/package && rm -f kalmo_*.deb && cpack -G DEB >/dev/null)
-deb=$(ls build/package/kalmo_*.deb)
+# The same build folders as the test command, so nothing is compiled twice.
+native=${KALMO_PACKAGE_BUILD:-build/native}
+cmake -S . -B "$native" >/dev/null
+cmake --build "$native" -j "$jobs"
+(cd "$native" && rm -f kalmo_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls "$native"/kalmo_*.deb)
 echo "package: $deb"
 dpkg-deb -I "$deb" | grep -E 'Package|Version|Depends'
 
@@ -34,11 +36,11 @@ rm -f "$sim_out"
 echo "installed package: burn against the simulator passed"
 
 if command -v i686-w64-mingw32-g++-posix >/dev/null; then
-  cmake -S . -B build/package-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+  cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
     -DKALMO_TESTS=OFF >/dev/null
-  cmake --build build/package-win32 -j "$jobs"
-  (cd build/package-win32 && rm -f kalmo-*.zip && cpack -G ZIP >/dev/null)
-  zip=$(ls build/package-win32/kalmo-*.zip)
+  cmake --build build/win32 -j "$jobs"
+  (cd build/win32 && rm -f kalmo-*.zip && cpack -G ZIP >/dev/null)
+  zip=$(ls build/win32/kalmo-*.zip)
   python3 - "$zip" <<'PY'
 import sys, zipfile
 names = set(zipfile.ZipFile(sys.argv[1]).namelist())
