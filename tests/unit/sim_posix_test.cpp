@@ -371,7 +371,10 @@ TEST(SimFaults, HangsUpAfterNBytes) {
   rig.simulator.onEnded([&] { ended = true; });
   EXPECT_EQ(rig.client->exchange(command('a'), 1), Bytes{'Y'});
   ASSERT_TRUE(rig.client->send(command('a') + command('a')));
-  EXPECT_EQ(rig.client->read(1), Bytes());
+  // The second byte may be answered before the third arrives; the third never is.
+  Bytes answer = rig.client->read(1);
+  if (answer == Bytes{'Y'}) answer = rig.client->read(1);
+  EXPECT_EQ(answer, Bytes());
   EXPECT_TRUE(rig.client->hungUp());
   EXPECT_TRUE(rig.simulator.waitUntilEnded(answerTimeoutMs));
   EXPECT_TRUE(rig.simulator.hasHungUp());
