@@ -3,7 +3,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends \
+apt-get install -y -qq \
   g++ cmake make googletest libbenchmark-dev \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 \
   socat avrdude srecord clang-14 libclang-rt-14-dev python3 file procps util-linux dpkg-dev >/dev/null
