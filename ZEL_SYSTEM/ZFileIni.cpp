@@ -33,9 +33,12 @@ namespace {
 const char* const maskedHeader = "[zelContentMask+";
 const char* const unmaskedHeader = "[zelContentMask-";
 const int maskNumberAt = 16;
-const int maskNumberLength = 10;
 const int maskFlagAt = 15;
 const int maskedFrom = 22;
+// The number is read only from the characters in front of the masked bytes: digits from
+// maskedFrom on would read differently masked and unmasked, and a file saved with a long
+// number would open with another mask byte.
+const int maskNumberLength = maskedFrom - maskNumberAt;
 
 unsigned char maskByte(const ZString& content) {
   int number = content.mid(maskNumberAt, maskNumberLength).toInt();

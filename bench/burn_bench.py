@@ -3,12 +3,15 @@
 
 Prints kalmo's wall and CPU time against the bound the wire sets (every byte both ways at 10 bits
 a byte plus the page-write times), then the same unpaced against its floor of one 50 ms read step
-for each read, (the 1 MiB HEX load has its own benchmark, bench/hexfile_load).
+for each read, then how long a whole process takes to load a 1 MiB image's HEX file
+(bench/hexfile_load, built with -DKALMO_BENCH=ON), beside objcopy on the same file.
 
-    python3 bench/burn_bench.py build/native
+    python3 bench/burn_bench.py [build folder] [--load-only]
 """
 import os
 import resource
+import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -62,10 +65,43 @@ def burn(build, hex_path, sim_options):
     return wall, cpu
 
 
+def timed_runs(command, runs=11):
+    """Wall times in ms of whole runs of command; the first run warms the file cache."""
+    times = []
+    for _ in range(runs + 1):
+        start = time.monotonic()
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+        times.append((time.monotonic() - start) * 1000)
+    return times[1:]
+
+
+def hex_load(build, work):
+    loader = os.path.join(build, "bench", "hexfile_load")
+    if not os.path.exists(loader):
+        print("1 MiB HEX load: %s not built (configure with -DKALMO_BENCH=ON)" % loader)
+        return
+    image = bytes((i * 7 + (i >> 8)) & 0xFF for i in range(1024 * 1024))
+    hex_path = os.path.join(work, "large.hex")
+    with open(hex_path, "w", newline="") as f:
+        f.write(hex_text(image))
+    size = os.path.getsize(hex_path)
+    times = timed_runs([loader, hex_path])
+    print("1 MiB HEX load (%.2f MB of text), whole process: median %.1f ms, best %.1f ms"
+          % (size / 1e6, statistics.median(times), min(times)))
+    objcopy = shutil.which("objcopy")
+    if objcopy:
+        times = timed_runs([objcopy, "-I", "ihex", "-O", "binary", hex_path, os.path.join(work, "large.bin")])
+        print("  objcopy on the same file: median %.1f ms, best %.1f ms" % (statistics.median(times), min(times)))
+
+
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else "build/native"
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    build = args[0] if args else "build/native"
     image = bytes((i * 131 + 7) & 0xFF for i in range(IMAGE_SIZE))
     with tempfile.TemporaryDirectory() as work:
+        if "--load-only" in sys.argv:
+            hex_load(build, work)
+            return
         hex_path = os.path.join(work, "image.hex")
         with open(hex_path, "w", newline="") as f:
             f.write(hex_text(image))
@@ -82,7 +118,7 @@ def main():
         wall, cpu = burn(build, hex_path, ["--block-size", str(BLOCK)])
         print("unpaced: wall %.2f s, floor of %d reads x 50 ms %.2f s, ratio %.3f" % (wall, reads, floor, wall / floor))
 
-        # The 1 MiB HEX load is measured by bench/hexfile_load.
+        hex_load(build, work)
 
 if __name__ == "__main__":
     main()

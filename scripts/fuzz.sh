@@ -4,6 +4,8 @@
 # corpus. Any crash, leak, sanitizer report, time-out (10 s for one input) or memory limit
 # (2048 MB) fails the run; the input that caused it is kept in build/fuzz/artifacts/<target>/.
 #   scripts/fuzz.sh [seconds-per-target] [target...]    (default 20 s, every target)
+# The mutations start from a fixed seed (FUZZ_SEED, default 1) so that a test run repeats what
+# the last one did; FUZZ_SEED=0 lets each run take a new one, for longer searches.
 # burn_fuzz runs a whole burn over a real port for every input (about 1.3 s, the port's 50 ms
 # read steps), too slow for mutation in a short budget: it replays its seeds and then the
 # generated corpus of fuzz/make_burn_corpus.py for the time given, and mutates only with the
@@ -32,7 +34,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The debug channel of the tool talks to nobody while the burn is fuzzed.
 export KALMO_DEBUG_PORT=${KALMO_DEBUG_PORT:-1}
 
-fuzzer_options=(-rss_limit_mb=2048 -malloc_limit_mb=2048 -timeout=10 -close_fd_mask=1)
+fuzzer_options=(-rss_limit_mb=2048 -malloc_limit_mb=2048 -timeout=10 -close_fd_mask=1 -seed="${FUZZ_SEED:-1}")
 
 # Runs the slow target on its seeds and then on the generated inputs while the time lasts, one
 # input a run; mutates with what time is left. Sets executions and result.

@@ -236,4 +236,21 @@ TEST_F(ZFileIniTest, MaskByteZeroKeepsThePlusAndWritesTheSameFile) {
   EXPECT_EQ(ScratchDirectory::read(path), text);
 }
 
+// Digits from position 22 on are masked themselves: the mask byte comes from the six in front
+// of them, so that the file saved opens again to the same text.
+TEST_F(ZFileIniTest, LongMaskNumberKeepsTheMaskAcrossSaveAndOpen) {
+  int number = 123456;
+  std::string header = "[zelContentMask+" + std::to_string(number) + "789]\r\n";
+  std::string body = "[Secret]\r\nuser=me\r\n";
+  load(masked(header + body, maskFor(number)));
+  EXPECT_EQ(str(ini.getValue("Secret", "user", "")), "me");
+  ini.setValue("Secret", "pin", "1234");
+  ASSERT_TRUE(ini.save());
+  EXPECT_EQ(ScratchDirectory::read(path), masked(header + body + "pin=1234\r\n", maskFor(number)));
+
+  ZFileIni again;
+  ASSERT_TRUE(again.open(path.c_str(), 0, 1));
+  EXPECT_EQ(str(again.content), str(ini.content));
+}
+
 }  // namespace
