@@ -1,6 +1,7 @@
 #include "ZEL_SYSTEM/ZComPort.h"
 
 #include <cstdint>
+#include <limits>
 
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
@@ -177,7 +178,8 @@ void ZComPort::readerLoop() {
     if (notifyWindow) zos::sendMessage(notifyWindow, receiveMessage, 0, byte);
     onReceiveByte(byte);
     receiveBuffer.put(byte);
-    zos::setEvent(byteArrived);  // wakes a read that waits for it
+    // Wakes a read that waits, once the buffer holds what it still needs.
+    if (receiveBuffer.getAvailable() >= wakeAtAvailable.load()) zos::setEvent(byteArrived);
   }
   readerThread.store(nullptr);
 }
@@ -201,8 +203,21 @@ void ZComPort::waitForReaderEnd() {
   readerThread.store(nullptr);
 }
 
-template <typename Take>
-ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take) {
+template <typename Take, typename Needed>
+ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take, Needed needed) {
+  // Between reads every byte sets the event, as a read that begins expects.
+  struct WakeForEveryByte {
+    std::atomic<int>& threshold;
+    ~WakeForEveryByte() { threshold.store(1); }
+  } restore{wakeAtAvailable};
+  // At most half the buffer, so that the bytes are taken before the ring overwrites them.
+  const int mostToWaitFor = receiveBuffer.getSize() / 2 > 1 ? receiveBuffer.getSize() / 2 : 1;
+  auto setThreshold = [&]() {
+    const int stillNeeded = needed();
+    wakeAtAvailable.store(stillNeeded < 1 ? 1 : (stillNeeded < mostToWaitFor ? stillNeeded : mostToWaitFor));
+  };
+  // The first step waits for nothing but its time: no byte needs to set the event meanwhile.
+  wakeAtAvailable.store(std::numeric_limits<int>::max());
   std::uint32_t start = zos::tickCount();
   // Every read waits one whole step first, even when its bytes are there already.
   zelApplication.pumpMessages(static_cast<unsigned>(timeout < stepMs ? timeout : stepMs), nullptr);
@@ -215,6 +230,9 @@ ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take) {
     if (spent >= static_cast<std::uint32_t>(timeout)) return timedOut;
     std::uint32_t left = static_cast<std::uint32_t>(timeout) - spent;
     unsigned wait = left < static_cast<std::uint32_t>(stepMs) ? left : stepMs;
+    setThreshold();
+    // A byte stored before the new threshold was seen was held against the old one: look again.
+    if (receiveBuffer.getAvailable() >= wakeAtAvailable.load()) continue;
     zos::WaitResult result = zos::waitForMessageOrObject(byteArrived, wait);
     if (result == zos::WaitMessageWaiting) {
       dispatchWaitingMessages();
@@ -272,7 +290,8 @@ int ZComPort::readCount(ZMem& out, int timeout, int count) {
       }
       return false;
     };
-    if (waitForBytes(timeout, take) == portClosed) return 0;
+    auto needed = [&]() { return count == -1 ? 1 : count - received; };
+    if (waitForBytes(timeout, take, needed) == portClosed) return 0;
   }
   return (received == count || (count == -1 && received > 0)) ? 1 : 0;
 }
@@ -317,7 +336,8 @@ int ZComPort::readUntil(ZMem& out, int timeout, const ZString& terminator) {
       }
       return false;
     };
-    if (waitForBytes(timeout, take) == portClosed) return 0;
+    // Any byte may be the end of the terminator.
+    if (waitForBytes(timeout, take, [] { return 1; }) == portClosed) return 0;
   }
   out.setSize(received);
   return matched == length ? 1 : 0;

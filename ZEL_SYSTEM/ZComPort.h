@@ -71,10 +71,13 @@ class ZComPort {
   // Waits for received bytes: at least the first step of min(timeout, 50) ms, then until take()
   // reports that it has what it needs or the time is up.
   enum ReadWait { gotAll, timedOut, portClosed };
-  template <typename Take>
-  ReadWait waitForBytes(int timeout, Take take);
+  // needed() tells how many more bytes the read needs at least: the reader thread wakes the read
+  // only once that many are buffered, so that a block of data costs a few wake-ups, not one a byte.
+  template <typename Take, typename Needed>
+  ReadWait waitForBytes(int timeout, Take take, Needed needed);
 
   zos::Handle readerThreadHandle = nullptr;  // owner's copy, to wait for the thread and release it
-  zos::Handle byteArrived = nullptr;          // set by the reader thread after every stored byte
+  zos::Handle byteArrived = nullptr;          // set by the reader thread once wakeAtAvailable bytes wait
+  std::atomic<int> wakeAtAvailable{1};        // buffered bytes that wake a waiting read; 1 between reads
   bool haveStateAtOpen = false;               // stateAtOpen was read from the device
 };

@@ -297,6 +297,27 @@ TEST_F(FarEnd, ReadCountTakesItsCountAndLeavesTheRest) {
   EXPECT_EQ(std::string("xy\0\0", 4), bytesOf(any, 4));
 }
 
+// A read for more bytes than the receive buffer holds takes them while they come: a read that
+// waited for all of them before it looked would find the ring overwritten.
+TEST_F(FarEnd, ReadCountLargerThanTheBufferLosesNothing) {
+  port.receiveBuffer.setSize(64);
+  std::string sent;
+  for (int i = 0; i < 400; ++i) sent += static_cast<char>('A' + i % 26);
+  std::thread sender([&] {
+    zos::sleepMs(100);  // after the read's first step, which takes nothing
+    for (std::size_t at = 0; at < sent.size(); at += 10) {
+      if (!far.write(sent.substr(at, 10))) return;
+      zos::sleepMs(3);
+    }
+  });
+  ZMem out;
+  int result = port.readCount(out, 5000, static_cast<int>(sent.size()));
+  sender.join();
+  ASSERT_EQ(1, result);
+  EXPECT_EQ(sent, bytesOf(out, static_cast<int>(sent.size())));
+  EXPECT_EQ(0, port.receiveBuffer.getLost());
+}
+
 struct UntilCase {
   const char* arriving;
   const char* terminator;
