@@ -1,5 +1,6 @@
 #include "ZEL_SYSTEM/ZComPort.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -211,11 +212,8 @@ ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take, Needed needed)
     ~WakeForEveryByte() { threshold.store(1); }
   } restore{wakeAtAvailable};
   // At most half the buffer, so that the bytes are taken before the ring overwrites them.
-  const int mostToWaitFor = receiveBuffer.getSize() / 2 > 1 ? receiveBuffer.getSize() / 2 : 1;
-  auto setThreshold = [&]() {
-    const int stillNeeded = needed();
-    wakeAtAvailable.store(stillNeeded < 1 ? 1 : (stillNeeded < mostToWaitFor ? stillNeeded : mostToWaitFor));
-  };
+  const int mostToWaitFor = std::max(receiveBuffer.getSize() / 2, 1);
+  auto setThreshold = [&]() { wakeAtAvailable.store(std::clamp(needed(), 1, mostToWaitFor)); };
   // The first step waits for nothing but its time: no byte needs to set the event meanwhile.
   wakeAtAvailable.store(std::numeric_limits<int>::max());
   std::uint32_t start = zos::tickCount();
