@@ -1,6 +1,7 @@
 #include "ZEL_UTIL/ZApplicationBasic.h"
 
 #include <string>
+#include <vector>
 
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsCommandLine.h"
@@ -28,6 +29,14 @@ ZString directoryPart(const ZString& path) {
 }  // namespace
 
 ZApplicationBasic::ZApplicationBasic() {
+  std::vector<std::string> arguments;
+  if (zos::commandArguments(arguments)) {
+    // The system hands the arguments over one by one: each is a parameter as it stands.
+    for (const std::string& argument : arguments)
+      params.add(ZString(argument.c_str(), static_cast<int>(argument.size())), false);
+    takeProgram();
+    return;
+  }
   std::string line = zos::commandLine();
   takeCommandLine(ZString(line.c_str(), static_cast<int>(line.size())));
 }
@@ -36,6 +45,10 @@ ZApplicationBasic::ZApplicationBasic(const ZString& commandLine) { takeCommandLi
 
 void ZApplicationBasic::takeCommandLine(const ZString& commandLine) {
   params.splitQuoted(commandLine);
+  takeProgram();
+}
+
+void ZApplicationBasic::takeProgram() {
   ZString program = params.getCount() > 0 ? params.getAt(0) : ZString();
 
   programDirectory = directoryPart(program);

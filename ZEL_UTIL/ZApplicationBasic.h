@@ -36,12 +36,15 @@ class ZApplicationBasic {
   ZFileIni computerConfig;
   ZFileIni userConfig;
   ZString programPath;       // item 0 of params: the program file as the system started it
-  ZStringList params;        // the command line split into parameters, double quotes respected
+  ZStringList params;        // the command line split into parameters, double quotes respected;
+                             // where the system hands over the arguments one by one, those
   ZString programDirectory;  // the directory of programPath without its trailing separator, or
                              // the current directory when programPath names none
 
  private:
   void takeCommandLine(const ZString& commandLine);
+  // programPath and programDirectory from item 0 of params.
+  void takeProgram();
 };
 
 // The program's one application object of the library.

@@ -1,6 +1,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "ZEL_OS/OsCommandLine.h"
 
@@ -15,19 +16,28 @@ bool needsQuotes(const std::string& argument) {
 }
 }  // namespace
 
-std::string commandLine() {
+bool commandArguments(std::vector<std::string>& arguments) {
   // The kernel keeps the argument vector as zero-terminated texts one after another.
   std::ifstream file("/proc/self/cmdline", std::ios::binary);
   std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  std::string line;
+  arguments.clear();
   std::size_t start = 0;
   while (start < raw.size()) {
     std::size_t end = raw.find('\0', start);
     if (end == std::string::npos) end = raw.size();
-    std::string argument = raw.substr(start, end - start);
-    if (!line.empty() || start > 0) line += ' ';
-    line += needsQuotes(argument) ? "\"" + argument + "\"" : argument;
+    arguments.push_back(raw.substr(start, end - start));
     start = end + 1;
+  }
+  return true;
+}
+
+std::string commandLine() {
+  std::vector<std::string> arguments;
+  commandArguments(arguments);
+  std::string line;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (i > 0) line += ' ';
+    line += needsQuotes(arguments[i]) ? "\"" + arguments[i] + "\"" : arguments[i];
   }
   return line;
 }

@@ -8,4 +8,10 @@ std::string commandLine() {
   return line != nullptr ? std::string(line) : std::string();
 }
 
+// A Windows process gets one command line; the application basics split it.
+bool commandArguments(std::vector<std::string>& arguments) {
+  arguments.clear();
+  return false;
+}
+
 }  // namespace zos

@@ -17,19 +17,21 @@ TEST(CommandLine, ArgumentsComeBackWhole) {
   std::string self = bytes(zelApplication.programPath);
   ASSERT_FALSE(self.empty());
   std::string command = "KALMO_COMMANDLINE_CHILD=1 '" + self +
-                        "' --gtest_filter=CommandLineChild.* 'two words' '' plain '\t tab'";
+                        "' --gtest_filter=CommandLineChild.* 'two words' '' plain '\t tab' 'fw\"1.hex' -n";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 TEST(CommandLineChild, SeesItsParameters) {
   if (std::getenv("KALMO_COMMANDLINE_CHILD") == nullptr) GTEST_SKIP() << "runs in the started copy only";
   ZStringList& params = zelApplication.params;
-  ASSERT_EQ(params.getCount(), 6) << zos::commandLine();
+  ASSERT_EQ(params.getCount(), 8) << zos::commandLine();
   EXPECT_EQ(bytes(params.getAt(1)), "--gtest_filter=CommandLineChild.*");
   EXPECT_EQ(bytes(params.getAt(2)), "two words");
   EXPECT_EQ(bytes(params.getAt(3)), "");
   EXPECT_EQ(bytes(params.getAt(4)), "plain");
-  EXPECT_EQ(bytes(params.getAt(5)), "tab");  // blanks at the ends of a quoted parameter are trimmed
+  EXPECT_EQ(bytes(params.getAt(5)), "\t tab");  // each argument as the system handed it over
+  EXPECT_EQ(bytes(params.getAt(6)), "fw\"1.hex");  // a lone double quote takes nothing with it
+  EXPECT_EQ(bytes(params.getAt(7)), "-n");
   EXPECT_EQ(bytes(zelApplication.programPath), bytes(params.getAt(0)));
 }
 
