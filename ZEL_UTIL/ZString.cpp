@@ -471,11 +471,15 @@ int ZString::replace(const ZString& search, const ZString& replacement, bool rep
   // Either argument may be this string itself.
   ZString searchText(search);
   ZString replacementText(replacement);
+  int passesLeft = length;
   int count = replaceOnePass(searchText, replacementText);
   // A replacement that holds the search text would feed the passes for ever: one pass only then.
+  // Other replacements can feed them too ("abb" with "ab" -> "bbaa" grows by one occurrence a
+  // pass), so the further passes end after as many as the text had characters: a shorter
+  // replacement shortens the text with every pass and is done long before.
   if (repeat && count > 0 && replacementText.find(searchText) < 0) {
     int more;
-    while ((more = replaceOnePass(searchText, replacementText)) > 0) count += more;
+    while (passesLeft-- > 0 && (more = replaceOnePass(searchText, replacementText)) > 0) count += more;
   }
   return count;
 }
@@ -532,12 +536,12 @@ void ZString::trimRight() {
 
 void ZString::makeUpper() {
   zos::strupr(buffer);
-  for (int i = 0; i < length; ++i) buffer[i] = umlautUpper(buffer[i]);
+  for (int i = 0, end = textLength(); i < end; ++i) buffer[i] = umlautUpper(buffer[i]);
 }
 
 void ZString::makeLower() {
   zos::strlwr(buffer);
-  for (int i = 0; i < length; ++i) buffer[i] = umlautLower(buffer[i]);
+  for (int i = 0, end = textLength(); i < end; ++i) buffer[i] = umlautLower(buffer[i]);
 }
 
 ZString ZString::htmlEntity(char ch) {
@@ -603,10 +607,15 @@ int ZString::find(const ZString& text, int start, bool ignoreCase) const {
   return -1;
 }
 
+int ZString::textLength() const {
+  return static_cast<int>(strnlen(buffer, static_cast<std::size_t>(length)));
+}
+
 int ZString::findChar(char ch, int start) const {
   if (start < 0) start = 0;
-  if (start >= length) return -1;
-  const void* hit = std::memchr(buffer + start, ch, static_cast<std::size_t>(length - start));
+  int end = textLength();
+  if (start >= end) return -1;
+  const void* hit = std::memchr(buffer + start, ch, static_cast<std::size_t>(end - start));
   return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - buffer);
 }
 
@@ -627,7 +636,7 @@ int ZString::reverseFind(const ZString& text, bool ignoreCase) const {
 }
 
 int ZString::reverseFindChar(char ch) const {
-  for (int at = length - 1; at >= 0; --at)
+  for (int at = textLength() - 1; at >= 0; --at)
     if (buffer[at] == ch) return at;
   return -1;
 }

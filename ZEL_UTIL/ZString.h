@@ -116,6 +116,8 @@ class ZString {
   void appendBytes(const char* text, int count);
   int formatAt(int offset, const char* formatText, va_list args);
   int replaceOnePass(const ZString& search, const ZString& replacement);
+  // The characters in front of the first zero byte: all the runtime's text functions see.
+  int textLength() const;
 
   zos::Handle heap = nullptr;
   int capacity = 0;

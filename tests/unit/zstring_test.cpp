@@ -204,6 +204,8 @@ TEST(ZStringEdit, ReplaceCountsAndPasses) {
       {"xyz", "", "r", false, "xyz", 0},
       {"aa", "a", "aa", false, "aaaa", 2},         // replaced text is not searched again
       {"aa", "a", "ba", true, "baba", 2},          // a replacement holding the search text: one pass
+      {"aab", "ab", "ba", true, "baa", 2},         // equal lengths, with further passes
+      {"abb", "ab", "bbaa", true, "bbbbabbaaaa", 4},  // every pass makes an occurrence: the passes end
       {"a\r\nb\r\n", "\r\n", "\r\n\t", false, "a\r\n\tb\r\n\t", 2},
   };
   for (const Case& c : cases) {
@@ -345,6 +347,17 @@ TEST(ZStringSearch, UmlautsFoldInSearchButNotInCompare) {
   EXPECT_EQ(ZString("ABC").compare("abc", true), 0);
   EXPECT_LT(ZString("abc").compare("abd"), 0);
   EXPECT_GT(ZString("b").compare("abc"), 0);
+}
+
+TEST(ZStringSearch, ARuntimeSearchAndTheCaseMappingStopAtAZeroByte) {
+  const char raw[] = {'b', '\xE4', '\0', 'c', '\xE4', 'b'};
+  ZString text(raw, 6);
+  EXPECT_EQ(text.getLength(), 6);
+  EXPECT_EQ(text.findChar('c'), -1);
+  EXPECT_EQ(text.reverseFindChar('b'), 0);
+  EXPECT_EQ(text.find("c"), -1);
+  text.makeUpper();
+  EXPECT_EQ(bytes(text), std::string("B\xC4\0c\xE4" "b", 6));
 }
 
 TEST(ZStringSearch, StartsAndEndsWith) {
