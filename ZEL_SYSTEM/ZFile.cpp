@@ -20,6 +20,10 @@ void showFileError(const ZString& text, const char* caption) {
   zos::messageBox(zos::activeWindow(), text, caption, zos::messageBoxIconError);
 }
 
+ZString openFailureText(const ZString& name) {
+  return ZString("Fehler beim \xF6" "ffnen der Datei '") + name + "'\r\n" + lastErrorText();
+}
+
 }  // namespace
 
 ZFile::ZFile() = default;
@@ -44,13 +48,19 @@ int ZFile::open(const ZString& name, const ZString& mode, int quiet) {
     if (stream == nullptr) {
       zos::captureLastError();
       result = 0;
-      errorText = ZString("Fehler beim \xF6" "ffnen der Datei '") + name + "'\r\n" + lastErrorText();
+      errorText = openFailureText(name);
       if (!quiet) showFileError(errorText, openCaption);
     } else {
       fileName = ZFileSystem::getFullPathName(name);
     }
   }
   return result;
+}
+
+ZString ZFile::showOpenFailure(const ZString& name) {
+  ZString text = openFailureText(name);
+  showFileError(text, openCaption);
+  return text;
 }
 
 int ZFile::create(const ZString& name, int quiet) { return open(name, "w+b", quiet); }

@@ -62,6 +62,10 @@ class ZFile {
 
   // Flushes every runtime stream of the process.
   static void flushAll();
+  // For a file that a caller writes by another way than open (a new file that then takes its
+  // place): shows the box that open shows when name cannot be opened, with the system's text of
+  // the last failing call, and returns its text.
+  static ZString showOpenFailure(const ZString& name);
 
   // The underlying stream, null while closed (for the OS helpers that work on the system's file).
   std::FILE* getStream() const { return stream; }

@@ -1,6 +1,7 @@
 #include "ZEL_SYSTEM/ZFileIni.h"
 
 #include <cstdio>
+#include <string>
 
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsFileReplace.h"
@@ -60,9 +61,13 @@ int replaceFileContent(const ZString& path, const ZString& text, ZString& errorT
   if (fullPath.isEmpty()) fullPath = path;
   ZString directory = ZFileSystem::getDirectory(fullPath) + ZString(zos::pathSeparator());
 
+  // The new file is made quietly: when it cannot be made, the box names the file to be written,
+  // as it would had that file been opened for writing.
+  std::string tempName;
   ZFile file;
-  if (!file.createTempFile("ini", directory)) {
-    errorText = file.errorText;
+  if (!zos::tempFileName(directory, "ini", 0, tempName) || !file.create(ZString(tempName.c_str()), 1)) {
+    errorText = ZFile::showOpenFailure(path);
+    if (!tempName.empty()) std::remove(tempName.c_str());
     return 0;
   }
   ZString tempPath = file.getFileName();
@@ -75,7 +80,7 @@ int replaceFileContent(const ZString& path, const ZString& text, ZString& errorT
   }
   file.close();
   if (result && !zos::replaceFile(tempPath, fullPath)) {
-    errorText = ZSystem::getErrorText(zos::lastError());
+    errorText = ZFile::showOpenFailure(path);
     result = 0;
   }
   if (!result) std::remove(tempPath);

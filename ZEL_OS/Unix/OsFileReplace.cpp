@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "ZEL_OS/OsError.h"
@@ -41,11 +43,26 @@ void syncDirectoryOf(const char* path) {
   }
 }
 
+// The process's file creation mask, read without changing it (umask() would change it for a
+// moment under the other threads' feet).
+mode_t creationMask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 6, "Umask:") == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  return 022;
+}
+
 }  // namespace
 
 bool replaceFile(const char* source, const char* target) {
+  // The new file keeps the rights of the one it replaces; where there is none, it gets those of
+  // a file created the usual way, not the private ones of a temporary file.
   struct stat old;
-  if (stat(target, &old) == 0) chmod(source, old.st_mode & 07777);
+  if (stat(target, &old) == 0)
+    chmod(source, old.st_mode & 07777);
+  else
+    chmod(source, 0666 & ~creationMask());
   if (rename(source, target) != 0) {
     captureLastError();
     return false;

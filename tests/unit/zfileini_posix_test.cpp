@@ -77,6 +77,23 @@ TEST(ZFileIniSave, ReplacedFileKeepsItsAccessRights) {
   EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nkeep=new\r\n");
 }
 
+TEST(ZFileIniSave, AFileMadeBySaveGetsTheRightsOfTheCreationMask) {
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
+  mode_t previous = umask(027);
+  {
+    ZFileIni ini;
+    ASSERT_TRUE(ini.open(path.c_str(), 0, 0));
+    ini.setValue("A", "keep", "new");
+    unlink(path.c_str());
+    EXPECT_TRUE(ini.save());
+  }
+  umask(previous);
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u) << "not the private rights of a temporary file";
+}
+
 TEST(ZFileIniSave, DirectoryWithoutWriteRightsFailsAndKeepsTheFile) {
   if (geteuid() == 0) GTEST_SKIP() << "the superuser writes anywhere";
   testsupport::MessageBoxCapture boxes;

@@ -7,6 +7,7 @@
 #include "ZEL_UTIL/ZMapStringToString.h"
 #include "ZEL_UTIL/ZStringList.h"
 #include "tests/support/DirectoryListing.h"
+#include "tests/support/MessageBoxCapture.h"
 #include "tests/support/ScratchDirectory.h"
 
 namespace {
@@ -171,6 +172,24 @@ TEST_F(ZFileIniTest, SaveWritesTheTextAndTheDestructorSavesPendingChanges) {
     EXPECT_EQ(readOnly.open(path.c_str(), 0, 1), 1);
   }
   EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nx=2\r\ny=3\r\n");
+}
+
+TEST_F(ZFileIniTest, SaveThatCannotWriteShowsTheOpenBoxWithTheFilesName) {
+  testsupport::MessageBoxCapture boxes;
+  std::string inner = dir.write("gone/test.ini", "[A]\r\nx=1\r\n");
+  ZFileIni other;
+  ASSERT_TRUE(other.open(inner.c_str(), 0, 0));
+  other.setValue("A", "x", "2");
+  std::filesystem::remove_all(dir.path() / "gone");
+  EXPECT_EQ(other.save(), 0);
+  EXPECT_EQ(other.modified, 1);
+  ASSERT_EQ(boxes.count(), 1u);
+  const std::string opening = "Fehler beim \xF6" "ffnen der Datei '" + inner + "'\r\n";
+  EXPECT_EQ(boxes.last().caption, "Fehler ZFile::open(..)");
+  EXPECT_EQ(boxes.last().text.substr(0, opening.size()), opening);
+  EXPECT_GT(boxes.last().text.size(), opening.size()) << "the system's text follows";
+  EXPECT_EQ(str(other.errorText), boxes.last().text);
+  EXPECT_EQ(directoryListing(dir.path()), "") << "nothing is left behind";
 }
 
 TEST_F(ZFileIniTest, OpenWithCreate) {
