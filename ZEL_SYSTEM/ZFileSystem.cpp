@@ -1,5 +1,7 @@
 #include "ZEL_SYSTEM/ZFileSystem.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "ZEL_OS/OsClock.h"
@@ -160,7 +162,11 @@ int ZFileSystem::run(const ZString& program, const ZString& parameters, const ZS
                      unsigned short showMode, ZString* errorText, int timeout) {
   ZString workingDirectory = directory.isEmpty() ? getCurrentDirectory() : directory;
   std::uint32_t start = zos::tickCount();
-  std::uint32_t allowed = timeout > 0 ? static_cast<std::uint32_t>(timeout) * 1000u : 0u;
+  // In milliseconds; the longest wait the 32-bit tick count can measure is about 49 days.
+  const std::uint64_t longest = 0xFFFFFFFFu;
+  std::uint32_t allowed =
+      timeout > 0 ? static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(timeout) * 1000u, longest))
+                  : 0u;
   if (errorText) *errorText = "";
   ZString commandLine = program + " " + parameters;
 

@@ -2,12 +2,14 @@
 
 #include <initializer_list>
 
+#include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsNet.h"
 #include "ZEL_OS/OsNetNotify.h"
 #include "ZEL_SYSTEM/ZMem.h"
 
 namespace {
+const unsigned eventWaitMs = 200;  // one step of the event thread's wait
 const char* const kFailedStatus = "Fehler...";
 const long kAllEvents =
     zos::socketEventRead | zos::socketEventWrite | zos::socketEventAccept | zos::socketEventClose;
@@ -143,9 +145,12 @@ int ZNetworkStream::startEvents() {
 
 void ZNetworkStream::onWorkThread() {
   while (listenSocket.load() != 0 || dataSocket.load() != 0) {
-    zos::NetWaitResult result = zos::netEventWait(event.load(), 200);
+    zos::NetWaitResult result = zos::netEventWait(event.load(), eventWaitMs);
     if (result == zos::NetWaitResult::failed) {
       if (!zos::netIsInProgress(zos::lastError())) break;
+      // A wait that fails at once would otherwise be tried again at once, for ever: the next
+      // try comes after the step a wait takes.
+      zos::sleepMs(eventWaitMs);
       continue;
     }
     if (result != zos::NetWaitResult::signalled) continue;
