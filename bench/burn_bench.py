@@ -4,7 +4,9 @@
 Prints kalmo's wall and CPU time against the bound the wire sets (every byte both ways at 10 bits
 a byte plus the page-write times), then the same unpaced against its floor of one 50 ms read step
 for each read, then how long a whole process takes to load a 1 MiB image's HEX file
-(bench/hexfile_load, built with -DKALMO_BENCH=ON), beside objcopy on the same file.
+(bench/hexfile_load, built with -DKALMO_BENCH=ON), beside objcopy on the same file. Where avrdude
+is installed, it also writes and verifies the same image through the same paced line with its
+AVR109 client, for comparison.
 
     python3 bench/burn_bench.py [build folder] [--load-only]
 """
@@ -65,6 +67,25 @@ def burn(build, hex_path, sim_options):
     return wall, cpu
 
 
+def avrdude_burn(build, hex_path, sim_options):
+    """Wall time of avrdude's AVR109 client writing and verifying hex_path, or None without avrdude."""
+    avrdude = shutil.which("avrdude")
+    if not avrdude:
+        return None
+    sim = subprocess.Popen([os.path.join(build, "sim", "kalmo-sim")] + sim_options, stdout=subprocess.PIPE)
+    port = sim.stdout.readline().decode().strip()
+    start = time.monotonic()
+    result = subprocess.run([avrdude, "-q", "-q", "-c", "avr109", "-p", "m328p", "-P", port, "-b", str(BAUD),
+                             "-U", "flash:w:%s:i" % hex_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            stdin=subprocess.DEVNULL)
+    wall = time.monotonic() - start
+    sim.terminate()
+    sim.wait()
+    if result.returncode != 0:
+        sys.exit("avrdude failed: " + result.stdout.decode("latin-1"))
+    return wall
+
+
 def timed_runs(command, runs=11):
     """Wall times in ms of whole runs of command; the first run warms the file cache."""
     times = []
@@ -107,11 +128,16 @@ def main():
             f.write(hex_text(image))
 
         bound = wire_bound_s(IMAGE_SIZE)
-        wall, cpu = burn(build, hex_path, ["--baud", str(BAUD), "--page-write-ms", str(PAGE_WRITE_MS),
-                                           "--block-size", str(BLOCK)])
+        paced = ["--baud", str(BAUD), "--page-write-ms", str(PAGE_WRITE_MS), "--block-size", str(BLOCK)]
+        wall, cpu = burn(build, hex_path, paced)
         print("paced 19200 baud, 32 KiB, block 128, page write 4.5 ms:")
         print("  wall %.2f s, wire bound %.2f s, ratio %.3f" % (wall, bound, wall / bound))
         print("  kalmo CPU %.3f s = %.2f%% of wall" % (cpu, 100 * cpu / wall))
+        other = avrdude_burn(build, hex_path, paced)
+        if other is None:
+            print("  avrdude -c avr109 on the same line: not installed")
+        else:
+            print("  avrdude -c avr109 on the same line: wall %.2f s, ratio %.3f" % (other, other / bound))
 
         reads = 1 + 1 + 1 + 1 + 2 * (IMAGE_SIZE // BLOCK) + 1 + 1   # P b e A B.. A g.. L
         floor = reads * 0.050
