@@ -473,11 +473,12 @@ int ZString::replace(const ZString& search, const ZString& replacement, bool rep
   ZString replacementText(replacement);
   int passesLeft = length;
   int count = replaceOnePass(searchText, replacementText);
-  // A replacement that holds the search text would feed the passes for ever: one pass only then.
-  // Other replacements can feed them too ("abb" with "ab" -> "bbaa" grows by one occurrence a
-  // pass), so the further passes end after as many as the text had characters: a shorter
-  // replacement shortens the text with every pass and is done long before.
-  if (repeat && count > 0 && replacementText.find(searchText) < 0) {
+  // A replacement that holds the search text would feed the passes for ever, and so can one that
+  // is longer than it ("abb" with "ab" -> "bbaa" makes a new occurrence with every pass, others
+  // multiply them): one pass only then. A shorter replacement shortens the text with every pass;
+  // one of the same length keeps it, and its passes end, at the latest, after as many as the
+  // text had characters.
+  if (repeat && count > 0 && replacementText.length <= searchText.length && replacementText.find(searchText) < 0) {
     int more;
     while (passesLeft-- > 0 && (more = replaceOnePass(searchText, replacementText)) > 0) count += more;
   }

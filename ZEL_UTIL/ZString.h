@@ -68,6 +68,8 @@ class ZString {
   // Editing in place.
   void remove(int pos, int count = 1);
   void insert(int pos, const ZString& text);
+  // Replaces every occurrence, left to right, and returns how many. With repeat, further passes
+  // follow until one finds nothing, for a replacement no longer than search that does not hold it.
   int replace(const ZString& search, const ZString& replacement, bool repeat = false);
   void trim();
   void trimLeft();
