@@ -190,12 +190,12 @@ class Terminal:
 
 
 class Monitor:
-    """A debug monitor: a TCP listener on a free local port that collects every byte."""
+    """A debug monitor: a TCP listener on a local port (a free one unless given) that collects every byte."""
 
-    def __init__(self, close_after_accept=False):
+    def __init__(self, close_after_accept=False, port=0):
         self.server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.server.bind(("127.0.0.1", 0))
+        self.server.bind(("127.0.0.1", port))
         self.server.listen(5)
         self.port = self.server.getsockname()[1]
         self.data = b""
