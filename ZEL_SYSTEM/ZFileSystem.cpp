@@ -162,11 +162,9 @@ int ZFileSystem::run(const ZString& program, const ZString& parameters, const ZS
                      unsigned short showMode, ZString* errorText, int timeout) {
   ZString workingDirectory = directory.isEmpty() ? getCurrentDirectory() : directory;
   std::uint32_t start = zos::tickCount();
-  // In milliseconds; the longest wait the 32-bit tick count can measure is about 49 days.
-  const std::uint64_t longest = 0xFFFFFFFFu;
-  std::uint32_t allowed =
-      timeout > 0 ? static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(timeout) * 1000u, longest))
-                  : 0u;
+  // In milliseconds, at most the longest wait the 32-bit tick count can measure (about 49 days).
+  const std::uint64_t requested = timeout > 0 ? static_cast<std::uint64_t>(timeout) * 1000u : 0u;
+  const std::uint32_t allowed = static_cast<std::uint32_t>(std::min<std::uint64_t>(requested, 0xFFFFFFFFu));
   if (errorText) *errorText = "";
   ZString commandLine = program + " " + parameters;
 

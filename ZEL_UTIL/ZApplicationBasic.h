@@ -37,7 +37,7 @@ class ZApplicationBasic {
   ZFileIni userConfig;
   ZString programPath;       // item 0 of params: the program file as the system started it
   ZStringList params;        // the command line split into parameters, double quotes respected;
-                             // where the system hands over the arguments one by one, those
+                             // on systems that hand over the arguments one by one, exactly those
   ZString programDirectory;  // the directory of programPath without its trailing separator, or
                              // the current directory when programPath names none
 
