@@ -1,5 +1,8 @@
 #include "ZEL_SYSTEM/ZFile.h"
 
+#include <cstdio>
+#include <string>
+
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_OS/OsMessageBox.h"
@@ -181,7 +184,7 @@ int ZFile::truncate(int position) {
 
 ZString ZFile::getName() const { return ZFileSystem::getFileName(fileName); }
 
-int ZFile::createTempFile(const ZString& prefix, const ZString& directory) {
+int ZFile::createTempFile(const ZString& prefix, const ZString& directory, int quiet) {
   ZString folder = directory.isEmpty() ? ZFileSystem::getTempPath() : directory;
   std::string name;
   if (!zos::tempFileName(folder, prefix, 0, name)) {
@@ -190,7 +193,9 @@ int ZFile::createTempFile(const ZString& prefix, const ZString& directory) {
   }
   ZString path(name.c_str());
   path.trim();
-  return create(path, 0);
+  if (create(path, quiet)) return 1;
+  std::remove(name.c_str());
+  return 0;
 }
 
 ZString ZFile::readFile(const ZString& name, ZString* errorTextOut) {

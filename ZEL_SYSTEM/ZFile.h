@@ -50,8 +50,9 @@ class ZFile {
   ZString getName() const;
 
   // Creates a new, empty file with a unique name made from prefix in directory (the system's
-  // directory for temporary files when empty) and opens it for reading and writing.
-  int createTempFile(const ZString& prefix, const ZString& directory);
+  // directory for temporary files when empty) and opens it for reading and writing; quiet 1
+  // shows no box when it cannot be opened. A file made but not opened is removed again.
+  int createTempFile(const ZString& prefix, const ZString& directory, int quiet = 0);
 
   // Whole-file helpers. The text forms open quietly without an error text pointer; the block
   // forms open quietly with one. On failure the pointer receives the file's errorText.

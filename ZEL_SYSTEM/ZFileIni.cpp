@@ -1,7 +1,6 @@
 #include "ZEL_SYSTEM/ZFileIni.h"
 
 #include <cstdio>
-#include <string>
 
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsFileReplace.h"
@@ -63,11 +62,9 @@ int replaceFileContent(const ZString& path, const ZString& text, ZString& errorT
 
   // The new file is made quietly: when it cannot be made, the box names the file to be written,
   // as it would had that file been opened for writing.
-  std::string tempName;
   ZFile file;
-  if (!zos::tempFileName(directory, "ini", 0, tempName) || !file.create(ZString(tempName.c_str()), 1)) {
+  if (!file.createTempFile("ini", directory, 1)) {
     errorText = ZFile::showOpenFailure(path);
-    if (!tempName.empty()) std::remove(tempName.c_str());
     return 0;
   }
   ZString tempPath = file.getFileName();

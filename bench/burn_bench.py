@@ -10,6 +10,7 @@ AVR109 client, for comparison.
 
     python3 bench/burn_bench.py [build folder] [--load-only]
 """
+import contextlib
 import os
 import resource
 import shutil
@@ -50,18 +51,26 @@ def children_cpu():
     return usage.ru_utime + usage.ru_stime
 
 
-def burn(build, hex_path, sim_options):
+@contextlib.contextmanager
+def simulator(build, sim_options):
+    """A running simulator for one burn; gives the path of its port."""
     sim = subprocess.Popen([os.path.join(build, "sim", "kalmo-sim")] + sim_options, stdout=subprocess.PIPE)
-    port = sim.stdout.readline().decode().strip()
-    env = dict(os.environ, KALMO_PORT=port, KALMO_DEBUG_PORT="1")
-    cpu_before = children_cpu()
-    start = time.monotonic()
-    result = subprocess.run([os.path.join(build, "kalmo"), "-b", hex_path], env=env,
-                            stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    wall = time.monotonic() - start
-    cpu = children_cpu() - cpu_before
-    sim.terminate()
-    sim.wait()
+    try:
+        yield sim.stdout.readline().decode().strip()
+    finally:
+        sim.terminate()
+        sim.wait()
+
+
+def burn(build, hex_path, sim_options):
+    with simulator(build, sim_options) as port:
+        env = dict(os.environ, KALMO_PORT=port, KALMO_DEBUG_PORT="1")
+        cpu_before = children_cpu()
+        start = time.monotonic()
+        result = subprocess.run([os.path.join(build, "kalmo"), "-b", hex_path], env=env,
+                                stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+        wall = time.monotonic() - start
+        cpu = children_cpu() - cpu_before
     if result.returncode != 0:
         sys.exit("burn failed: " + result.stdout.decode("latin-1"))
     return wall, cpu
@@ -72,15 +81,12 @@ def avrdude_burn(build, hex_path, sim_options):
     avrdude = shutil.which("avrdude")
     if not avrdude:
         return None
-    sim = subprocess.Popen([os.path.join(build, "sim", "kalmo-sim")] + sim_options, stdout=subprocess.PIPE)
-    port = sim.stdout.readline().decode().strip()
-    start = time.monotonic()
-    result = subprocess.run([avrdude, "-q", "-q", "-c", "avr109", "-p", "m328p", "-P", port, "-b", str(BAUD),
-                             "-U", "flash:w:%s:i" % hex_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            stdin=subprocess.DEVNULL)
-    wall = time.monotonic() - start
-    sim.terminate()
-    sim.wait()
+    with simulator(build, sim_options) as port:
+        start = time.monotonic()
+        result = subprocess.run([avrdude, "-q", "-q", "-c", "avr109", "-p", "m328p", "-P", port, "-b", str(BAUD),
+                                 "-U", "flash:w:%s:i" % hex_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL)
+        wall = time.monotonic() - start
     if result.returncode != 0:
         sys.exit("avrdude failed: " + result.stdout.decode("latin-1"))
     return wall
