@@ -1,0 +1,19 @@
+// Cancelling a run from outside: the signals that ask a console program to end (POSIX: SIGINT,
+// SIGTERM, SIGHUP; Windows: the console's Ctrl-C, Ctrl-Break and close events). While they are
+// caught, the first one only marks the run as cancelled, so that it can finish the exchange in
+// flight and leave the programmer in a known state; a second one ends the process at once.
+#pragma once
+
+namespace zos {
+
+// Starts catching the cancel signals.
+void catchCancelSignals();
+
+// Puts back what was in force before catchCancelSignals.
+void releaseCancelSignals();
+
+// 0 while no cancel signal came, otherwise its number (SIGINT: 2, so that 128 + it is 130; on
+// Windows every console event counts as 2).
+int cancelSignal();
+
+}  // namespace zos
