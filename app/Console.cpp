@@ -60,13 +60,27 @@ std::string Console::toUtf8(const std::string& text) {
   return out;
 }
 
-void Console::write(const ZString& text) {
+std::string Console::toUtf8Keeping(const std::string& text, const std::string& asIs) {
+  if (asIs.empty()) return toUtf8(text);
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t at = text.find(asIs); at != std::string::npos; at = text.find(asIs, from)) {
+    out += toUtf8(text.substr(from, at - from));
+    out += asIs;
+    from = at + asIs.size();
+  }
+  return out + toUtf8(text.substr(from));
+}
+
+void Console::write(const ZString& text) { write(text, ZString()); }
+
+void Console::write(const ZString& text, const ZString& asIs) {
   std::string bytes(text.getBuffer(), static_cast<size_t>(text.getLength()));
   if (outputHook()) {
     outputHook()(bytes);
     return;
   }
-  if (showAsUtf8()) bytes = toUtf8(bytes);
+  if (showAsUtf8()) bytes = toUtf8Keeping(bytes, std::string(asIs.getBuffer(), static_cast<size_t>(asIs.getLength())));
   zos::writeStdout(bytes.data(), bytes.size());
 }
 

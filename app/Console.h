@@ -12,6 +12,10 @@ class Console {
  public:
   // Writes the text's bytes to standard output and flushes.
   static void write(const ZString& text);
+  // The same for a text that holds a name the user typed or the system gave (a file or port
+  // name, a parameter): every occurrence of asIs goes out as it came, unconverted, since such a
+  // name is already in the terminal's own encoding.
+  static void write(const ZString& text, const ZString& asIs);
   // Reads one key without echo and without waiting for Enter; -1 when the input has ended.
   static int readKey();
   // Clears the screen (on a terminal only).
@@ -24,4 +28,6 @@ class Console {
 
   // The conversion used for a UTF-8 terminal; exposed for tests.
   static std::string toUtf8(const std::string& text);
+  // toUtf8 of everything in text but the occurrences of asIs, which are kept as they are.
+  static std::string toUtf8Keeping(const std::string& text, const std::string& asIs);
 };

@@ -26,7 +26,7 @@ int KalmoApp::run(ZStringList params) {
     return 1;
   }
 
-  Console::write(ZString("Tovalink an/at ") + portName + "\n");
+  Console::write(ZString("Tovalink an/at ") + portName + "\n", portName);
   comPort.settings.set(portName + ",19200,N,8,1");
   noVerify = 0;
 
@@ -37,7 +37,9 @@ int KalmoApp::run(ZStringList params) {
   commands.clear();
   int filesFound = classifyParameters(params);
   int result = executeCommands();
-  return (filesFound && result) ? 0 : 1;
+  if (!filesFound || !result) return 1;
+  // A mistyped parameter did nothing: a build script must not take the run for a success.
+  return unknownParameters.isEmpty() ? 0 : 2;
 }
 
 int KalmoApp::classifyParameters(ZStringList params) {
@@ -64,7 +66,8 @@ int KalmoApp::classifyParameters(ZStringList params) {
           commands.add(ZString("b|") + name, false);
         } else {
           Console::write(ZString("Die Datei '") + name + "' wurde nicht gefunden.\n" + "File '" + name +
-                         "' not found.\n");
+                             "' not found.\n",
+                         name);
           filesFound = 0;
         }
       }
@@ -78,7 +81,8 @@ int KalmoApp::classifyParameters(ZStringList params) {
 
   if (!unknownParameters.isEmpty()) {
     Console::write(ZString("Folgende unbekannte Parameter wurden ignoriert: ") + unknownParameters + "\n" +
-                   "Following unknown Parameter was ignored: " + unknownParameters + "\n");
+                       "Following unknown Parameter was ignored: " + unknownParameters + "\n",
+                   unknownParameters);
   }
   return filesFound;
 }

@@ -12,7 +12,8 @@ class KalmoApp {
 
   // The whole run. Returns the process exit status: 0 when every command succeeded or there was
   // nothing to do, 1 when the programmer was not found, a file to burn was missing, the port did
-  // not open, or a command or a burn failed.
+  // not open, or a command or a burn failed; 2 when unknown parameters were reported and all else
+  // succeeded.
   int run();
   // The same with an explicit parameter list (item 0 is the program itself).
   int run(ZStringList params);

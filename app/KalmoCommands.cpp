@@ -23,8 +23,9 @@ int KalmoApp::executeCommands() {
   int result = 1;
   if (!comPort.open("", nullptr)) {
     Console::write(ZString("Fehler: Verbindung mit Port ") + portName + " konnte nicht ge\xF6" "ffnet werden.\n" +
-                   comPort.errorText + "\n");
-    Console::write(ZString("Error: cant connect to ") + portName + "\n" + comPort.errorText + "\n");
+                       comPort.errorText + "\n",
+                   portName);
+    Console::write(ZString("Error: cant connect to ") + portName + "\n" + comPort.errorText + "\n", portName);
     result = 0;
   }
 
@@ -36,8 +37,8 @@ int KalmoApp::executeCommands() {
     }
     result = (token == "+") ? powerOn(token) : sendCommand(token);
     if (!result) {
-      Console::write(ZString("Fehler: bei Befehl ") + token + "\n");
-      Console::write(ZString("Error: at command ") + token + "\n");
+      Console::write(ZString("Fehler: bei Befehl ") + token + "\n", token);
+      Console::write(ZString("Error: at command ") + token + "\n", token);
     }
   }
 

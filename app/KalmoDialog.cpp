@@ -13,7 +13,7 @@ const int escapeKey = 0x1B;
 void KalmoApp::selectCommand() {
   Console::clearScreen();
   Console::write(banner);
-  Console::write(ZString("Tovalink an/at ") + portName + "\n");
+  Console::write(ZString("Tovalink an/at ") + portName + "\n", portName);
   const char* menu[] = {
       "\n",
       "Bitte Modus eingeben / please select mode:\n",

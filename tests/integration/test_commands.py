@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from kalmo_harness import PREAMBLE, KalmoTestCase
+from kalmo_harness import PREAMBLE, KalmoTestCase, Terminal
 
 
 class CommandLine(KalmoTestCase):
@@ -73,7 +73,44 @@ class CommandLine(KalmoTestCase):
         self.assertEqual(result.stdout, self.header(port)
                          + b"Folgende unbekannte Parameter wurden ignoriert: -x, -y\n"
                          + b"Following unknown Parameter was ignored: -x, -y\n")
-        self.assertEqual(result.status, 0)
+        self.assertEqual(result.status, 2)
+
+    def test_a_mistyped_parameter_exits_2_and_burns_nothing(self):
+        sim = self.simulator()
+        self.write_file("f.hex", ":00000001FF\n")
+        for typed in (["-B", "f.hex"], ["--burn", "f.hex"], ["f.hex"], ["/b", "f.hex"]):
+            with self.subTest(typed=typed):
+                result = self.run_kalmo(sim.path, *typed)
+                self.assertIn(b"Following unknown Parameter was ignored: " + ", ".join(typed).encode() + b"\n",
+                              result.stdout)
+                self.assertEqual(result.status, 2)
+        self.assertEqual(sim.received(), b"")
+
+    def test_the_recognised_parameters_still_run_and_a_failure_wins_over_2(self):
+        sim = self.simulator()
+        result = self.run_kalmo(sim.path, "-mp", "-x")
+        self.assertEqual(result.status, 2)
+        self.assertEqual(sim.received(), PREAMBLE + b"p")
+        port = os.path.join(self.workdir, "no-such-port")
+        self.assertEqual(self.run_kalmo(port, "-mp", "-x").status, 1)
+        self.assertEqual(self.run_kalmo(sim.path, "-x", "-b", "missing.hex").status, 1)
+
+    def test_names_typed_in_utf8_are_shown_as_typed_on_a_utf8_terminal(self):
+        # The tool's own texts are converted for the terminal; the names in them came in its encoding.
+        port = os.path.join(self.workdir, "f\u00fcr-port")
+        terminal = Terminal(["-b", "gr\u00fc\u00dfe.hex", "-m\u00e4"], self.environment(port, {"LC_ALL": "C.UTF-8"}),
+                            self.workdir)
+        self.assertEqual(terminal.wait(), 1)
+        screen = terminal.output
+        utf8_port = port.encode()
+        self.assertIn(b"Tovalink an/at " + utf8_port + b"\r\n", screen)
+        self.assertIn(b"Die Datei 'gr\xc3\xbc\xc3\x9fe.hex' wurde nicht gefunden.", screen)
+        self.assertIn(b"Fehler: Verbindung mit Port " + utf8_port + b" konnte nicht ge\xc3\xb6ffnet werden.", screen)
+        self.assertIn(b"Der Port " + utf8_port + b" konnte nicht ge\xc3\xb6ffnet werden.", screen)
+        self.assertNotIn(b"\xc3\x83", screen)  # nothing encoded twice
+        # A pipe gets the bytes as they are.
+        piped = self.run_kalmo(port, "-m\u00e4", env={"LC_ALL": "C.UTF-8"})
+        self.assertIn(b"Port " + utf8_port + b" konnte nicht ge\xf6ffnet werden.", piped.stdout)
 
     def test_missing_file_fails_the_run_but_the_other_tokens_run(self):
         sim = self.simulator()

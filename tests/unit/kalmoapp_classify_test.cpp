@@ -125,4 +125,12 @@ TEST(KalmoConsole, Utf8ConversionShowsUmlautsAndTheUsageByte) {
   EXPECT_EQ(Console::toUtf8("plain\n"), "plain\n");
 }
 
+TEST(KalmoConsole, Utf8ConversionKeepsANameAsItCame) {
+  const std::string name = "f\xC3\xBCr";
+  EXPECT_EQ(Console::toUtf8Keeping("Port " + name + " ge\xF6" "ffnet, " + name, name),
+            "Port " + name + " ge\xC3\xB6" "ffnet, " + name);
+  EXPECT_EQ(Console::toUtf8Keeping("ge\xF6" "ffnet", ""), "ge\xC3\xB6" "ffnet");
+  EXPECT_EQ(Console::toUtf8Keeping("ge\xF6" "ffnet", "/dev/x"), "ge\xC3\xB6" "ffnet");
+}
+
 }  // namespace
