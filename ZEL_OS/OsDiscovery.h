@@ -29,21 +29,6 @@ bool isNoMoreItems(int result);
 bool isValueRead(int result);
 void serialCommClose(Handle key);
 
-// Adds (or replaces) and removes a value of the serial port registry, as a driver does when a
-// port comes and goes; used by tests. Windows only; elsewhere false with lastError() set.
-bool serialCommSetValue(const char* name, const char* data);
-bool serialCommDeleteValue(const char* name);
-
-// Where the POSIX side looks; each empty text means the system's own ("/sys", "/lib/modules",
-// "/dev" and the running kernel's release). Tests point them at a tree of their own.
-struct DeviceRoots {
-  std::string sys;
-  std::string modules;
-  std::string dev;
-  std::string release;
-};
-void setDeviceRoots(const DeviceRoots& roots);
-
 // The kernel driver (POSIX; false elsewhere): installed when the kernel has it built in or as a
 // module file, active when it is registered with the USB serial core.
 bool kernelDriverInstalled(const char* driver);

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "ZEL_UTIL/ZPath.h"
+
 ZFileFind::~ZFileFind() { closeSearch(); }
 
 void ZFileFind::closeSearch() {
@@ -9,20 +11,9 @@ void ZFileFind::closeSearch() {
   findHandle = nullptr;
 }
 
-namespace {
-
-// The position of the last "\" or "/", -1 if there is none.
-int lastSeparator(const ZString& path) {
-  int backslash = path.reverseFindChar('\\');
-  int slash = path.reverseFindChar('/');
-  return backslash > slash ? backslash : slash;
-}
-
-}  // namespace
-
 int ZFileFind::findFirst(const ZString& newPattern) {
   pattern = newPattern;
-  int separator = lastSeparator(pattern);
+  int separator = ZPath::lastSeparator(pattern);
   directory = separator < 0 ? ZString() : pattern.left(separator);
   closeSearch();
   findData = zos::FindData();
@@ -45,7 +36,7 @@ int ZFileFind::isDots() const {
 ZString ZFileFind::getFullPath() const {
   // A pattern without a directory searched the current one: the name alone is resolved there.
   ZString path;
-  int separator = lastSeparator(pattern);
+  int separator = ZPath::lastSeparator(pattern);
   if (separator == 0) {
     path = pattern.left(1);  // the root
   } else if (separator > 0) {
@@ -61,7 +52,7 @@ ZString ZFileFind::getFullPath() const {
 int ZFileFind::exists(const ZString& path) {
   ZString searched = path;
   // A directory named with a trailing separator is searched by its name.
-  while (searched.getLength() > 1 && lastSeparator(searched) == searched.getLength() - 1 &&
+  while (searched.getLength() > 1 && ZPath::lastSeparator(searched) == searched.getLength() - 1 &&
          searched.getAt(searched.getLength() - 2) != ':')
     searched = searched.left(searched.getLength() - 1);
   ZFileFind find;

@@ -13,6 +13,7 @@
 #include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_SYSTEM/ZSystem.h"
 #include "ZEL_UTIL/ZError.h"
+#include "ZEL_UTIL/ZPath.h"
 
 namespace {
 
@@ -28,15 +29,6 @@ PathParts split(const ZString& path) {
   PathParts parts;
   zos::splitPath(path, parts.drive, parts.directory, parts.title, parts.extension);
   return parts;
-}
-
-bool isSeparator(int ch) { return ch == '\\' || ch == '/'; }
-
-// The position of the last "\" or "/", -1 if there is none.
-int lastSeparator(const ZString& path) {
-  int backslash = path.reverseFindChar('\\');
-  int slash = path.reverseFindChar('/');
-  return backslash > slash ? backslash : slash;
 }
 
 // Shows a failure in the error log's box.
@@ -60,7 +52,7 @@ ZString ZFileSystem::getDirectory(const ZString& path) {
   PathParts parts = split(path);
   ZString directory = fromStd(parts.drive + parts.directory);
   int length = directory.getLength();
-  if (length > 0 && isSeparator(directory.getAt(length - 1))) directory = directory.left(length - 1);
+  if (length > 0 && ZPath::isSeparator(directory.getAt(length - 1))) directory = directory.left(length - 1);
   return directory;
 }
 
@@ -113,7 +105,7 @@ int ZFileSystem::createDirectory(const ZString& givenPath, int quiet) {
   // A trailing separator names the same directory; kept, it would make the second attempt
   // below fail on the directory just made.
   ZString path = givenPath;
-  while (path.getLength() > 1 && isSeparator(path.getAt(path.getLength() - 1)) &&
+  while (path.getLength() > 1 && ZPath::isSeparator(path.getAt(path.getLength() - 1)) &&
          path.getAt(path.getLength() - 2) != ':')
     path = path.left(path.getLength() - 1);
 
@@ -121,7 +113,7 @@ int ZFileSystem::createDirectory(const ZString& givenPath, int quiet) {
   int error = created ? 0 : zos::lastError();
   if (!created && zos::isPathNotFound(error)) {
     // The parent is missing: make it first. A path without a parent ends the climb.
-    ZString parent = path.left(lastSeparator(path) < 0 ? 0 : lastSeparator(path));
+    ZString parent = path.left(ZPath::lastSeparator(path) < 0 ? 0 : ZPath::lastSeparator(path));
     if (!parent.isEmpty() && parent != path && createDirectory(parent, 1)) {
       created = zos::createDirectory(path);
       error = created ? 0 : zos::lastError();

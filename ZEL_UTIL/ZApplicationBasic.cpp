@@ -7,20 +7,19 @@
 #include "ZEL_OS/OsCommandLine.h"
 #include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_OS/OsMessages.h"
+#include "ZEL_UTIL/ZPath.h"
 
 namespace {
 
 // How long a wait with a stop flag blocks at most before it looks at the flag again.
 constexpr unsigned stopFlagInterval = 10;
 
-bool isSeparator(int ch) { return ch == '\\' || ch == '/'; }
-
 // Drive and directory of a path, as the runtime's path splitting gives them: "C:\dir\" of
 // "C:\dir\tool.exe", "C:" of "C:tool.exe", nothing of "tool.exe".
 ZString directoryPart(const ZString& path) {
   int end = -1;
   for (int i = 0; i < path.getLength(); ++i) {
-    if (isSeparator(path.getAt(i))) end = i + 1;
+    if (ZPath::isSeparator(path.getAt(i))) end = i + 1;
   }
   if (end < 0 && path.getLength() >= 2 && path.getAt(1) == ':') end = 2;
   return end < 0 ? ZString() : path.left(end);
@@ -54,7 +53,7 @@ void ZApplicationBasic::takeProgram() {
   programDirectory = directoryPart(program);
   // One trailing separator goes; a root directory ("/" or "\") stays what it is.
   int length = programDirectory.getLength();
-  if (length > 1 && isSeparator(programDirectory.getAt(length - 1))) programDirectory = programDirectory.left(length - 1);
+  if (length > 1 && ZPath::isSeparator(programDirectory.getAt(length - 1))) programDirectory = programDirectory.left(length - 1);
   if (programDirectory.isEmpty()) {
     std::string current;
     if (zos::currentDirectory(current)) programDirectory = ZString(current.c_str(), static_cast<int>(current.size()));

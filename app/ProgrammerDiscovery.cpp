@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ZEL_OS/OsDiscovery.h"
+#include "ZEL_OS/OsEnvironmentHooks.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_SYSTEM/ZDebug.h"
 #include "ZEL_SYSTEM/ZServiceManager.h"
@@ -82,8 +83,7 @@ ZString findDriverPort() {
 }
 
 ZString findProgrammerPort() {
-  ZString forced = ZSystem::getEnvironmentVariable("KALMO_PORT");
-  if (!forced.isEmpty()) return forced;
+  if (const char* forced = zos::programmerPortOverride()) return ZString(forced);
   if (!isDriverActive()) return ZString();
   return findDriverPort();
 }

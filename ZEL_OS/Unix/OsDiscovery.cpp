@@ -1,4 +1,5 @@
 #include "ZEL_OS/OsDiscovery.h"
+#include "ZEL_OS/OsDiscoveryTesting.h"
 
 #include <algorithm>
 #include <cctype>

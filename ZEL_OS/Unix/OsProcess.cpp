@@ -16,6 +16,7 @@
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/Unix/PosixSpawn.h"
 #include "ZEL_OS/Unix/PosixWaitable.h"
+#include "ZEL_OS/Unix/PosixWrite.h"
 
 namespace zos {
 
@@ -221,17 +222,6 @@ std::string titleOf(const std::string& path) {
   return name;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool shellCreateLink(const char* linkPath, const char* target, const char* description,
@@ -249,7 +239,7 @@ bool shellCreateLink(const char* linkPath, const char* target, const char* descr
     captureLastError();
     return false;
   }
-  bool ok = writeAll(fd, entry) && fchmod(fd, 0755) == 0;
+  bool ok = posix::writeAll(fd, entry) && fchmod(fd, 0755) == 0;
   if (!ok) captureLastError();
   if (close(fd) != 0 && ok) {
     captureLastError();

@@ -14,8 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ZEL_OS/OsEnvironmentHooks.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/Unix/PosixSpawn.h"
+#include "ZEL_OS/Unix/PosixWrite.h"
 
 namespace zos {
 
@@ -38,8 +40,8 @@ bool failWith(int number) {
 }
 
 std::string unitDirectory() {
-  const char* dir = std::getenv("KALMO_SYSTEMD_UNIT_DIR");
-  return dir && *dir ? dir : "/etc/systemd/system";
+  const char* dir = unitDirectoryOverride();
+  return dir ? dir : "/etc/systemd/system";
 }
 
 bool endsWith(const std::string& text, const std::string& end) {
@@ -147,24 +149,13 @@ bool readFile(const std::string& path, std::string& text) {
   return true;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Writes a file in one step: a temporary file beside it that is then renamed. With exclusive,
 // an existing file makes it fail.
 bool writeFile(const std::string& path, const std::string& text, bool exclusive) {
   if (exclusive) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return failWith(errno);
-    bool ok = writeAll(fd, text);
+    bool ok = posix::writeAll(fd, text);
     int number = errno;
     if (close(fd) != 0 && ok) {
       ok = false;
@@ -181,7 +172,7 @@ bool writeFile(const std::string& path, const std::string& text, bool exclusive)
   name.push_back('\0');
   int fd = mkstemp(name.data());
   if (fd < 0) return failWith(errno);
-  bool ok = writeAll(fd, text) && fchmod(fd, 0644) == 0;
+  bool ok = posix::writeAll(fd, text) && fchmod(fd, 0644) == 0;
   int number = errno;
   if (close(fd) != 0 && ok) {
     ok = false;
@@ -302,9 +293,8 @@ Handle scmOpen(const char* machine, const char* database, unsigned /*access*/) {
     setLastError(EINVAL);
     return nullptr;
   }
-  const char* configured = std::getenv("KALMO_SYSTEMCTL");
-  std::string systemctl =
-      posix::findProgram(configured && *configured ? configured : "systemctl");
+  const char* configured = systemctlOverride();
+  std::string systemctl = posix::findProgram(configured ? configured : "systemctl");
   if (systemctl.empty() || access(systemctl.c_str(), X_OK) != 0) {
     setLastError(ENOENT);
     return nullptr;

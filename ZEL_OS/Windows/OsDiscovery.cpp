@@ -1,5 +1,6 @@
 #include "ZEL_OS/Windows/WinApi.h"
 #include "ZEL_OS/OsDiscovery.h"
+#include "ZEL_OS/OsDiscoveryTesting.h"
 #include "ZEL_OS/OsError.h"
 
 namespace zos {

@@ -1,5 +1,6 @@
 // The bridge's kernel driver and its ports, on a device tree made for the test.
 #include "ZEL_OS/OsDiscovery.h"
+#include "ZEL_OS/OsDiscoveryTesting.h"
 
 #include <gtest/gtest.h>
 

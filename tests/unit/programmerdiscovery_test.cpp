@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ZEL_OS/OsDiscovery.h"
+#include "ZEL_OS/OsDiscoveryTesting.h"
 #include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_SYSTEM/ZServiceManager.h"
 #include "tests/support/MessageBoxCapture.h"
