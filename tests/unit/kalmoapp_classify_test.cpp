@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/Console.h"
 #include "app/KalmoApp.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace {
 
@@ -82,16 +82,9 @@ TEST(KalmoAppClassify, TokensFlagsAndMessages) {
 
 class KalmoAppClassifyFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("kalmo_classify_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(dir);
-    file = (dir / "prog with blanks.hex").string();
-    std::ofstream(file) << ":00000001FF\n";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  std::filesystem::path dir;
-  std::string file;
+  ScratchDirectory scratch;
+  const std::filesystem::path& dir = scratch.path();
+  std::string file = scratch.write("prog with blanks.hex", ":00000001FF\n");
 };
 
 TEST_F(KalmoAppClassifyFiles, BurnTokenCarriesTheWholeNameAndNoVerifyAnywhere) {
