@@ -14,12 +14,12 @@
 #include "ZEL_SYSTEM/ZServiceManager.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/ScratchDirectory.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 bool driverServices() { return zos::bridgeDriverModel() == zos::DriverModel::services; }
 
@@ -72,15 +72,15 @@ class ProgrammerDiscovery : public ::testing::Test {
 
 TEST_F(ProgrammerDiscovery, APortFromTheEnvironmentNeedsNoDriver) {
   zos::setEnvironmentVariable("KALMO_PORT", "COM42");
-  EXPECT_EQ(bytes(findProgrammerPort()), "COM42");
+  EXPECT_EQ(bytesOf(findProgrammerPort()), "COM42");
   zos::setEnvironmentVariable("KALMO_PORT", "");
-  EXPECT_EQ(bytes(findProgrammerPort()), "");
+  EXPECT_EQ(bytesOf(findProgrammerPort()), "");
 }
 
 TEST_F(ProgrammerDiscovery, NoDriverNoPort) {
   EXPECT_FALSE(isDriverInstalled());
   EXPECT_FALSE(isDriverActive());
-  EXPECT_EQ(bytes(findProgrammerPort()), "");
+  EXPECT_EQ(bytesOf(findProgrammerPort()), "");
 }
 
 TEST_F(ProgrammerDiscovery, AnIncompletePairIsNotInstalled) {
@@ -100,22 +100,22 @@ TEST_F(ProgrammerDiscovery, InstalledButNotRunningGivesNoPort) {
   }
   EXPECT_TRUE(isDriverInstalled());
   EXPECT_FALSE(isDriverActive());
-  EXPECT_EQ(bytes(findProgrammerPort()), "");
+  EXPECT_EQ(bytesOf(findProgrammerPort()), "");
 }
 
 TEST_F(ProgrammerDiscovery, ThePortOfTheDriverIsFound) {
   if (driverServices()) {
     // Wine has a built-in port of its own (\Device\Serial0): it is skipped.
-    EXPECT_EQ(bytes(findDriverPort()), "");
+    EXPECT_EQ(bytesOf(findDriverPort()), "");
     ASSERT_TRUE(zos::serialCommSetValue(testValues[0], "COM7"));
-    EXPECT_EQ(bytes(findDriverPort()), "COM7");
+    EXPECT_EQ(bytesOf(findDriverPort()), "COM7");
   } else {
     installKernelDriver();
     registerKernelDriver({});
     EXPECT_TRUE(isDriverActive());
-    EXPECT_EQ(bytes(findProgrammerPort()), "");  // no port: ttyS0 and another driver's ttyUSB0 do not count
+    EXPECT_EQ(bytesOf(findProgrammerPort()), "");  // no port: ttyS0 and another driver's ttyUSB0 do not count
     registerKernelDriver({"ttyUSB3"});
-    EXPECT_EQ(bytes(findProgrammerPort()), "/dev/ttyUSB3");
+    EXPECT_EQ(bytesOf(findProgrammerPort()), "/dev/ttyUSB3");
   }
 }
 
@@ -136,13 +136,13 @@ TEST_F(ProgrammerDiscovery, OfTwoPortsTheFirstWins) {
         first = reinterpret_cast<char*>(data);
     }
     zos::serialCommClose(key);
-    EXPECT_EQ(bytes(findDriverPort()), first);
+    EXPECT_EQ(bytesOf(findDriverPort()), first);
     zos::serialCommDeleteValue(first == "COM7" ? testValues[0] : testValues[1]);
-    EXPECT_EQ(bytes(findDriverPort()), first == "COM7" ? "COM9" : "COM7");
+    EXPECT_EQ(bytesOf(findDriverPort()), first == "COM7" ? "COM9" : "COM7");
   } else {
     installKernelDriver();
     registerKernelDriver({"ttyUSB10", "ttyUSB2"});
-    EXPECT_EQ(bytes(findProgrammerPort()), "/dev/ttyUSB2");
+    EXPECT_EQ(bytesOf(findProgrammerPort()), "/dev/ttyUSB2");
   }
 }
 

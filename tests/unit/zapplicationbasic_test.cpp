@@ -10,10 +10,10 @@
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsThread.h"
 #include "tests/support/CpuUse.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string textOf(const ZString& text) { return std::string(text.getBuffer(), static_cast<std::size_t>(text.getLength())); }
 
 const unsigned Count = zos::UserMessage + 1;
 const unsigned Stop = zos::UserMessage + 2;
@@ -56,25 +56,25 @@ TEST(ZApplicationBasic, ParametersAndTheProgramsDirectory) {
     SCOPED_TRACE(c.commandLine);
     ZApplicationBasic application(c.commandLine);
     EXPECT_EQ(application.params.getCount(), c.count);
-    EXPECT_EQ(textOf(application.programPath), c.path);
-    EXPECT_EQ(textOf(application.params.getAt(0)), c.path);
-    EXPECT_EQ(textOf(application.programDirectory), c.directory);
+    EXPECT_EQ(bytesOf(application.programPath), c.path);
+    EXPECT_EQ(bytesOf(application.params.getAt(0)), c.path);
+    EXPECT_EQ(bytesOf(application.programDirectory), c.directory);
   }
   ZApplicationBasic withOptions("\"C:\\Tools\\kalmo.exe\" -b \"my file.hex\"");
-  EXPECT_EQ(textOf(withOptions.params.getAt(2)), "my file.hex");
+  EXPECT_EQ(bytesOf(withOptions.params.getAt(2)), "my file.hex");
 }
 
 TEST(ZApplicationBasic, AProgramStartedByItsBareNameLivesInTheCurrentDirectory) {
   std::string current;
   ASSERT_TRUE(zos::currentDirectory(current));
   ZApplicationBasic application("kalmo.exe -r");
-  EXPECT_EQ(textOf(application.programDirectory), current);
-  EXPECT_EQ(textOf(application.programPath), "kalmo.exe");
+  EXPECT_EQ(bytesOf(application.programDirectory), current);
+  EXPECT_EQ(bytesOf(application.programPath), "kalmo.exe");
   EXPECT_STREQ(application.getClassName(), "ZApplicationBasic");
 }
 
 TEST(ZApplicationBasic, TheGlobalObjectHoldsThisProgram) {
-  EXPECT_NE(textOf(zelApplication.programPath).find("zapplicationbasic_test"), std::string::npos);
+  EXPECT_NE(bytesOf(zelApplication.programPath).find("zapplicationbasic_test"), std::string::npos);
   EXPECT_FALSE(zelApplication.programDirectory.isEmpty());
 }
 

@@ -9,12 +9,12 @@
 
 #include "ZEL_OS/OsFileSystem.h"
 #include "tests/support/ScratchDirectory.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 class ZFileFindTest : public ::testing::Test {
  protected:
@@ -35,32 +35,32 @@ TEST_F(ZFileFindTest, WalksTheEntriesOfAPattern) {
   std::set<std::string> names, directories;
   ASSERT_EQ(find.findFirst(ZString(path("*").c_str())), 1);
   do {
-    names.insert(bytes(find.getName()));
-    if (find.isDirectory()) directories.insert(bytes(find.getName()));
-    if (bytes(find.getName()) == "b.txt") {
+    names.insert(bytesOf(find.getName()));
+    if (find.isDirectory()) directories.insert(bytesOf(find.getName()));
+    if (bytesOf(find.getName()) == "b.txt") {
       EXPECT_EQ(find.getSize(), 2u);
       ZTime now;
       EXPECT_NEAR(find.getWriteTime().getSeconds(), now.getSeconds(), 60);
       EXPECT_NEAR(find.getCreateTime().getSeconds(), now.getSeconds(), 60);
     }
-    EXPECT_EQ(find.isDots(), bytes(find.getName()) == "." || bytes(find.getName()) == "..");
+    EXPECT_EQ(find.isDots(), bytesOf(find.getName()) == "." || bytesOf(find.getName()) == "..");
   } while (find.findNext());
   EXPECT_EQ(names, (std::set<std::string>{".", "..", "a.hex", "b.txt", "lib.hex", "sub"}));
   EXPECT_EQ(directories, (std::set<std::string>{".", "..", "lib.hex", "sub"}));
   EXPECT_EQ(find.findNext(), 0);
-  EXPECT_EQ(bytes(find.directory), dir.path().string());
+  EXPECT_EQ(bytesOf(find.directory), dir.path().string());
 }
 
 TEST_F(ZFileFindTest, TheFullPathIsAbsolute) {
   ZFileFind find;
   ASSERT_EQ(find.findFirst(ZString(path("sub/c.*").c_str())), 1);
-  EXPECT_EQ(bytes(find.getFullPath()), path("sub/c.hex"));
+  EXPECT_EQ(bytesOf(find.getFullPath()), path("sub/c.hex"));
 
   // A pattern without a directory is searched in the current one, and so is its full path.
   fs::path before = fs::current_path();
   fs::current_path(dir.path() / "sub");
   ASSERT_EQ(find.findFirst("c.hex"), 1);
-  EXPECT_EQ(bytes(find.getFullPath()), path("sub/c.hex"));
+  EXPECT_EQ(bytesOf(find.getFullPath()), path("sub/c.hex"));
   fs::current_path(before);
 }
 
@@ -82,7 +82,7 @@ TEST_F(ZFileFindTest, FindFilesVisitsOnlyMatchingSubdirectories) {
   EXPECT_EQ(ZFileFind::findFiles(ZString(dir.path().string().c_str()), all, "*"), 6);
   EXPECT_EQ(all.getCount(), 7);
   std::set<std::string> found;
-  for (int i = 1; i < all.getCount(); ++i) found.insert(bytes(all.getAt(i)));
+  for (int i = 1; i < all.getCount(); ++i) found.insert(bytesOf(all.getAt(i)));
   EXPECT_EQ(found, (std::set<std::string>{path("a.hex"), path("b.txt"), path("sub/c.hex"),
                                           path("sub/deeper/d.hex"), path("lib.hex/e.hex"),
                                           path("lib.hex/f.txt")}));
@@ -90,7 +90,7 @@ TEST_F(ZFileFindTest, FindFilesVisitsOnlyMatchingSubdirectories) {
   ZStringList hex;
   EXPECT_EQ(ZFileFind::findFiles(ZString(dir.path().string().c_str()), hex, "*.hex"), 2);
   found.clear();
-  for (int i = 0; i < hex.getCount(); ++i) found.insert(bytes(hex.getAt(i)));
+  for (int i = 0; i < hex.getCount(); ++i) found.insert(bytesOf(hex.getAt(i)));
   EXPECT_EQ(found, (std::set<std::string>{path("a.hex"), path("lib.hex/e.hex")}));
 }
 

@@ -14,12 +14,12 @@
 #include "tests/support/CpuUse.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/ScratchDirectory.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 ZString z(const std::string& s) { return ZString(s.c_str(), static_cast<int>(s.size())); }
 
 // This test program started again with one of the child routines below.
@@ -39,12 +39,12 @@ TEST(Child, DISABLED_WritesAFileAfterTwoSeconds) {
 
 TEST(ZSystem, ErrorTexts) {
   EXPECT_FALSE(ZSystem::getErrorText(2).isEmpty());
-  EXPECT_EQ(bytes(ZSystem::getErrorText(123456789)), "Unbekannter Fehler 123456789.");
+  EXPECT_EQ(bytesOf(ZSystem::getErrorText(123456789)), "Unbekannter Fehler 123456789.");
 }
 
 TEST(ZSystem, EnvironmentVariablesAreTrimmed) {
   zos::setEnvironmentVariable("KALMO_TEST_VALUE", "  padded value \t");
-  EXPECT_EQ(bytes(ZSystem::getEnvironmentVariable("KALMO_TEST_VALUE")), "padded value");
+  EXPECT_EQ(bytesOf(ZSystem::getEnvironmentVariable("KALMO_TEST_VALUE")), "padded value");
   zos::setEnvironmentVariable("KALMO_TEST_VALUE", std::string(3000, 'v').c_str());  // above the first buffer
   EXPECT_EQ(ZSystem::getEnvironmentVariable("KALMO_TEST_VALUE").getLength(), 3000);
   zos::setEnvironmentVariable("KALMO_TEST_VALUE", nullptr);
@@ -72,26 +72,26 @@ TEST(ZFileSystemPaths, SplitsPaths) {
       {"dir/", "dir", "", "", ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(bytes(ZFileSystem::getDirectory(c.path)), c.directory) << c.path;
-    EXPECT_EQ(bytes(ZFileSystem::getFileTitle(c.path)), c.title) << c.path;
-    EXPECT_EQ(bytes(ZFileSystem::getFileName(c.path)), c.name) << c.path;
-    EXPECT_EQ(bytes(ZFileSystem::getExtension(c.path)), c.extension) << c.path;
+    EXPECT_EQ(bytesOf(ZFileSystem::getDirectory(c.path)), c.directory) << c.path;
+    EXPECT_EQ(bytesOf(ZFileSystem::getFileTitle(c.path)), c.title) << c.path;
+    EXPECT_EQ(bytesOf(ZFileSystem::getFileName(c.path)), c.name) << c.path;
+    EXPECT_EQ(bytesOf(ZFileSystem::getExtension(c.path)), c.extension) << c.path;
   }
 }
 
 TEST(ZFileSystemPaths, SystemDirectories) {
   ZString current = ZFileSystem::getCurrentDirectory();
-  EXPECT_EQ(bytes(current), fs::current_path().string());
-  EXPECT_EQ(bytes(ZFileSystem::getFullPathName("x.txt")), (fs::current_path() / "x.txt").string());
+  EXPECT_EQ(bytesOf(current), fs::current_path().string());
+  EXPECT_EQ(bytesOf(ZFileSystem::getFullPathName("x.txt")), (fs::current_path() / "x.txt").string());
   ZString temp = ZFileSystem::getTempPath();
   ASSERT_FALSE(temp.isEmpty());
   EXPECT_EQ(temp.getAt(temp.getLength() - 1), zos::pathSeparator());
 
   ZString name = ZFileSystem::getTempFileName("kal", 0);
   ASSERT_FALSE(name.isEmpty());
-  EXPECT_TRUE(bytes(name).compare(0, temp.getLength(), bytes(temp)) == 0);
-  EXPECT_TRUE(fs::exists(bytes(name)));
-  fs::remove(bytes(name));
+  EXPECT_TRUE(bytesOf(name).compare(0, temp.getLength(), bytesOf(temp)) == 0);
+  EXPECT_TRUE(fs::exists(bytesOf(name)));
+  fs::remove(bytesOf(name));
 }
 
 class ZFileSystemFiles : public ::testing::Test {
@@ -161,7 +161,7 @@ TEST_F(ZFileSystemFiles, RunWaitsForTheProgramInItsDirectory) {
   EXPECT_EQ(ZFileSystem::run(childProgram(), childRoutine("WritesAFileInItsDirectory"),
                              z(dir.path().string()), 0, &errorText, 60),
             1);
-  EXPECT_EQ(bytes(errorText), "");
+  EXPECT_EQ(bytesOf(errorText), "");
   EXPECT_EQ(ScratchDirectory::read(dir / "child.txt"), "here");
 }
 
@@ -192,8 +192,8 @@ TEST_F(ZFileSystemFiles, RunStopsWaitingAtTheTimeOutAndLeavesTheProgramRunning) 
   EXPECT_LT(use.elapsedMs, 1900u);
   EXPECT_LT(use.share, 0.05) << "CPU share while waiting";
   EXPECT_EQ(dispatched, 1);
-  EXPECT_EQ(bytes(errorText), "TimeOut-Fehler bei der Ausf\xFChrung von \r\n" + bytes(childProgram()) + " " +
-                                  bytes(childRoutine("WritesAFileAfterTwoSeconds")));
+  EXPECT_EQ(bytesOf(errorText), "TimeOut-Fehler bei der Ausf\xFChrung von \r\n" + bytesOf(childProgram()) + " " +
+                                  bytesOf(childRoutine("WritesAFileAfterTwoSeconds")));
   EXPECT_EQ(boxes.count(), 0u);
   EXPECT_FALSE(fs::exists(dir / "late.txt"));
 
@@ -216,7 +216,7 @@ TEST_F(ZFileSystemFiles, RunOfAMissingProgram) {
   EXPECT_EQ(boxes.last().caption, "Fehler !");
   std::string text = boxes.last().text;
   EXPECT_EQ(text.rfind("Fehler bei ZFileSystem:run(..)\r\n", 0), 0u);
-  EXPECT_NE(text.find("\r\n" + bytes(program) + " -x"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n" + bytesOf(program) + " -x"), std::string::npos) << text;
 }
 
 TEST_F(ZFileSystemFiles, ShellExecuteOfAMissingFile) {
@@ -240,7 +240,7 @@ TEST_F(ZFileSystemFiles, VersionFailuresNameTheirStep) {
 
   ZString errorText;
   EXPECT_TRUE(ZFileSystem::getVersion(z(dir / "missing.exe"), &errorText).isEmpty());
-  EXPECT_EQ(bytes(errorText).rfind("[[MEMBBER]]: Fehler bei GetFileVersionInfoSize\r\n", 0), 0u);
+  EXPECT_EQ(bytesOf(errorText).rfind("[[MEMBBER]]: Fehler bei GetFileVersionInfoSize\r\n", 0), 0u);
   EXPECT_GT(errorText.getLength(), 48);  // followed by the system's text
   EXPECT_TRUE(ZFileSystem::getVersion(z(dir / "missing.exe"), nullptr).isEmpty());
   ASSERT_EQ(boxes.count(), 1u);

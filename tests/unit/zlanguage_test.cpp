@@ -1,4 +1,5 @@
 #include "ZEL_UTIL/ZLanguage.h"
+#include "tests/support/ZStringBytes.h"
 
 #include <cstring>
 #include <string>
@@ -7,7 +8,6 @@
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 // Marked texts: marker, key, marker, default text.
 const std::string M = "\xB3\xB3";
@@ -30,7 +30,7 @@ TEST(ZLanguageTranslate, UnmarkedNullAndEmptyTextsPassUntouched) {
   int length = 5;
   EXPECT_EQ(table.translate(nullptr, &length), nullptr);
   EXPECT_EQ(length, 5);
-  EXPECT_EQ(bytes(table.missingTexts), "");
+  EXPECT_EQ(bytesOf(table.missingTexts), "");
 }
 
 TEST(ZLanguageTranslate, UnknownKeyGivesDefaultTextAndIsNoted) {
@@ -40,12 +40,12 @@ TEST(ZLanguageTranslate, UnknownKeyGivesDefaultTextAndIsNoted) {
   const char* result = table.translate(text.c_str(), &length);
   EXPECT_STREQ(result, "Hallo Welt");
   EXPECT_EQ(length, static_cast<int>(text.size()) - 2 - 5 - 2);
-  EXPECT_EQ(bytes(table.missingTexts), "greet\xB3\xB3" "Hallo Welt\r\n");
+  EXPECT_EQ(bytesOf(table.missingTexts), "greet\xB3\xB3" "Hallo Welt\r\n");
 
   length = -1;
   EXPECT_STREQ(table.translate(text.c_str(), &length), "Hallo Welt");
   EXPECT_EQ(length, 10);
-  EXPECT_EQ(bytes(table.missingTexts), "greet\xB3\xB3" "Hallo Welt\r\ngreet\xB3\xB3" "Hallo Welt\r\n");
+  EXPECT_EQ(bytesOf(table.missingTexts), "greet\xB3\xB3" "Hallo Welt\r\ngreet\xB3\xB3" "Hallo Welt\r\n");
 }
 
 TEST(ZLanguageTranslate, WithoutClosingMarkerTheFirstMarkerIsDropped) {
@@ -62,7 +62,7 @@ TEST(ZLanguageTranslate, WithoutClosingMarkerTheFirstMarkerIsDropped) {
   length = 4;
   EXPECT_EQ(table.translate(longer.c_str(), &length), longer.c_str() + 2);
   EXPECT_EQ(length, 2);
-  EXPECT_EQ(bytes(table.missingTexts), "");
+  EXPECT_EQ(bytesOf(table.missingTexts), "");
 }
 
 TEST(ZLanguageTranslate, InactiveTableTranslatesNothing) {
@@ -79,7 +79,7 @@ TEST(ZLanguageLoad, EntriesAreFoundByKeyPrefix) {
   ZString entries = source("abc=x" + M + "greet=Hello" + M + "bare" + M + "greet=second");
   EXPECT_EQ(table.load(entries), 1);
   EXPECT_EQ(entries.getLength(), 0);
-  EXPECT_EQ(bytes(table.loadErrors), "");
+  EXPECT_EQ(bytesOf(table.loadErrors), "");
 
   struct Case {
     std::string key, defaultText, expected;
@@ -98,7 +98,7 @@ TEST(ZLanguageLoad, EntriesAreFoundByKeyPrefix) {
     EXPECT_STREQ(table.translate(text.c_str(), &length), c.expected.c_str()) << c.key;
     EXPECT_EQ(length, static_cast<int>(c.expected.size())) << c.key;
   }
-  EXPECT_EQ(bytes(table.missingTexts), "abcd\xB3\xB3y\r\nzzz\xB3\xB3" "fallback\r\n");
+  EXPECT_EQ(bytesOf(table.missingTexts), "abcd\xB3\xB3y\r\nzzz\xB3\xB3" "fallback\r\n");
 }
 
 TEST(ZLanguageLoad, AreasAreFittedToTheirContents) {
@@ -126,20 +126,20 @@ TEST(ZLanguageLoad, EmptyKeysAreReportedWithTheirEntryNumber) {
   ZLanguage table;
   ZString entries = source("; a comment\na=b" + M + "=x");
   table.load(entries);
-  EXPECT_EQ(bytes(table.loadErrors), "ZLanguage::load(..) Eintrag Nr. 3 hat einen leeren Schl\xFC" "ssel.\r\n");
+  EXPECT_EQ(bytesOf(table.loadErrors), "ZLanguage::load(..) Eintrag Nr. 3 hat einen leeren Schl\xFC" "ssel.\r\n");
   EXPECT_EQ(table.getIndexAreaSize(), 8);
 
   ZLanguage single;
   ZString only("=x");
   single.load(only);
-  EXPECT_EQ(bytes(single.loadErrors), "ZLanguage::load(..) Eintrag Nr. 1 hat einen leeren Schl\xFC" "ssel.\r\n");
+  EXPECT_EQ(bytesOf(single.loadErrors), "ZLanguage::load(..) Eintrag Nr. 1 hat einen leeren Schl\xFC" "ssel.\r\n");
   EXPECT_EQ(single.getIndexAreaSize(), 0);
 
   // Comments with '#', leading blanks before entries, and blanks at the very end.
   ZLanguage mixed;
   ZString text = source("# note\n  k=v" + M + " \r\n");
   mixed.load(text);
-  EXPECT_EQ(bytes(mixed.loadErrors), "");
+  EXPECT_EQ(bytesOf(mixed.loadErrors), "");
   std::string key = marked("k", "-");
   int length = -1;
   EXPECT_STREQ(mixed.translate(key.c_str(), &length), "v");
@@ -160,7 +160,7 @@ TEST(ZLanguageLoad, WorksWhileAnotherTableServesTheStrings) {
   length = -1;
   EXPECT_STREQ(first.translate(key.c_str(), &length), "v");
   EXPECT_EQ(ZString::languageTable, &second);
-  EXPECT_EQ(bytes(second.missingTexts), "");
+  EXPECT_EQ(bytesOf(second.missingTexts), "");
 }
 
 TEST(ZLanguageLoad, ClearResetsOnlyATableThatHoldsSomething) {
@@ -170,8 +170,8 @@ TEST(ZLanguageLoad, ClearResetsOnlyATableThatHoldsSomething) {
   fresh.translate(text.c_str(), &length);
   fresh.languageCode = "en";
   fresh.clear();
-  EXPECT_EQ(bytes(fresh.missingTexts), "k\xB3\xB3" "d\r\n");
-  EXPECT_EQ(bytes(fresh.languageCode), "en");
+  EXPECT_EQ(bytesOf(fresh.missingTexts), "k\xB3\xB3" "d\r\n");
+  EXPECT_EQ(bytesOf(fresh.languageCode), "en");
 
   ZLanguage loaded;
   ZString entries("=x");
@@ -179,9 +179,9 @@ TEST(ZLanguageLoad, ClearResetsOnlyATableThatHoldsSomething) {
   loaded.translate(text.c_str(), &length);
   loaded.languageCode = "en";
   loaded.clear();
-  EXPECT_EQ(bytes(loaded.missingTexts), "");
-  EXPECT_EQ(bytes(loaded.loadErrors), "");
-  EXPECT_EQ(bytes(loaded.languageCode), "de");
+  EXPECT_EQ(bytesOf(loaded.missingTexts), "");
+  EXPECT_EQ(bytesOf(loaded.loadErrors), "");
+  EXPECT_EQ(bytesOf(loaded.languageCode), "de");
   EXPECT_EQ(loaded.getKeyAreaSize(), 0);
   EXPECT_EQ(loaded.getIndexAreaSize(), 0);
 }
@@ -192,28 +192,28 @@ TEST(ZLanguageStrings, EveryStoreGoesThroughTheTable) {
     ZLanguage table;
     EXPECT_EQ(ZString::languageTable, &table);
     EXPECT_STREQ(table.getClassName(), "ZLanguage");
-    EXPECT_EQ(bytes(table.languageCode), "de");
+    EXPECT_EQ(bytesOf(table.languageCode), "de");
 
     std::string text = marked("greet", "Hallo");
-    EXPECT_EQ(bytes(ZString(text.c_str())), "Hallo");
+    EXPECT_EQ(bytesOf(ZString(text.c_str())), "Hallo");
     ZString entries("greet=Hello");
     table.load(entries);
     ZString s(text.c_str());
-    EXPECT_EQ(bytes(s), "Hello");
+    EXPECT_EQ(bytesOf(s), "Hello");
     s = text.c_str();
-    EXPECT_EQ(bytes(s), "Hello");
+    EXPECT_EQ(bytesOf(s), "Hello");
     s += text.c_str();
-    EXPECT_EQ(bytes(s), "HelloHello");
+    EXPECT_EQ(bytesOf(s), "HelloHello");
     std::string formatText = marked("fmt", "%d St\xFC" "ck");
     s.format(formatText.c_str(), 3);
-    EXPECT_EQ(bytes(s), "3 St\xFC" "ck");
+    EXPECT_EQ(bytesOf(s), "3 St\xFC" "ck");
     s.assign(text.c_str(), 5);  // only marker and the first letters: no closing marker in them
-    EXPECT_EQ(bytes(s), "gre");
+    EXPECT_EQ(bytesOf(s), "gre");
 
     ZString single('\xB3');  // one character is no text to translate
     EXPECT_EQ(single.getAt(0), static_cast<signed char>('\xB3'));
     ZString unmarked("x\xB3\xB3y");
-    EXPECT_EQ(bytes(unmarked), "x\xB3\xB3y");
+    EXPECT_EQ(bytesOf(unmarked), "x\xB3\xB3y");
     {
       ZLanguage inner;
       EXPECT_EQ(ZString::languageTable, &inner);

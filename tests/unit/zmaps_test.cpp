@@ -4,10 +4,10 @@
 
 #include "ZEL_UTIL/ZMapStringToNum.h"
 #include "ZEL_UTIL/ZMapStringToString.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string textOf(const ZString& text) { return std::string(text.getBuffer(), static_cast<std::size_t>(text.getLength())); }
 
 }  // namespace
 
@@ -19,25 +19,25 @@ TEST(ZMapStringToString, SetReplacesOrAppendsWithCaseSensitiveKeys) {
   EXPECT_EQ(map.getCount(), 1);
   EXPECT_EQ(map.find("Port"), 0);
   EXPECT_EQ(map.find("port"), -1);
-  EXPECT_EQ(textOf(map.get("Port")), "COM4");
+  EXPECT_EQ(bytesOf(map.get("Port")), "COM4");
   ZString out("unchanged");
   EXPECT_FALSE(map.lookup("port", out));
-  EXPECT_EQ(textOf(out), "unchanged");
+  EXPECT_EQ(bytesOf(out), "unchanged");
   EXPECT_TRUE(map.lookup("Port", out));
-  EXPECT_EQ(textOf(out), "COM4");
+  EXPECT_EQ(bytesOf(out), "COM4");
 }
 
 TEST(ZMapStringToString, MissingKeysGetTheDefaultValueAndOnlyInsertOrIndexAddThem) {
   ZMapStringToString map;
   map.defaultValue = "none";
-  EXPECT_EQ(textOf(map.get("x")), "none");
+  EXPECT_EQ(bytesOf(map.get("x")), "none");
   EXPECT_EQ(map.getCount(), 0);
   map.get("x", true) += "!";
-  EXPECT_EQ(textOf(map.get("x")), "none!");
-  EXPECT_EQ(textOf(map.defaultValue), "none");  // the new pair holds a copy
+  EXPECT_EQ(bytesOf(map.get("x")), "none!");
+  EXPECT_EQ(bytesOf(map.defaultValue), "none");  // the new pair holds a copy
   map["y"] = "why";
-  EXPECT_EQ(textOf(map["y"]), "why");
-  EXPECT_EQ(textOf(map["z"]), "");  // a new pair by index is empty, not the default
+  EXPECT_EQ(bytesOf(map["y"]), "why");
+  EXPECT_EQ(bytesOf(map["z"]), "");  // a new pair by index is empty, not the default
   EXPECT_EQ(map.getCount(), 3);
 }
 
@@ -47,10 +47,10 @@ TEST(ZMapStringToString, IndexesOutsideTheMapNeverFailHard) {
   map.set("b", "2");
   ZString key, value;
   EXPECT_TRUE(map.getAt(1, key, value));
-  EXPECT_EQ(textOf(key) + textOf(value), "b2");
+  EXPECT_EQ(bytesOf(key) + bytesOf(value), "b2");
   EXPECT_FALSE(map.getAt(2, key, value));
   EXPECT_FALSE(map.getAt(-1, key, value));
-  EXPECT_EQ(textOf(map.getKeyAt(5)), "");
+  EXPECT_EQ(bytesOf(map.getKeyAt(5)), "");
   EXPECT_EQ(&map.getKeyAt(5), &map.getKeyAt(-1));  // one shared empty key
   EXPECT_EQ(&map.getValueAt(7), &map.defaultValue);
 
@@ -59,7 +59,7 @@ TEST(ZMapStringToString, IndexesOutsideTheMapNeverFailHard) {
   EXPECT_EQ(map.remove("missing"), -1);
   EXPECT_EQ(map.getCount(), 2);
   EXPECT_EQ(map.remove("a"), 1);
-  EXPECT_EQ(textOf(map.getKeyAt(0)), "b");  // the gap is closed
+  EXPECT_EQ(bytesOf(map.getKeyAt(0)), "b");  // the gap is closed
   map.clear();
   EXPECT_EQ(map.getCount(), 0);
 }
@@ -79,22 +79,22 @@ TEST(ZMapStringToString, TheEntriesArrayGrowsInStepsOf101Pairs) {
   EXPECT_EQ(map.getArraySize(), 1624u);
   map.removeAt(0);
   EXPECT_EQ(map.getArraySize(), 8u * 52 + 808);
-  EXPECT_EQ(textOf(map.getKeyAt(51)), "k101");
+  EXPECT_EQ(bytesOf(map.getKeyAt(51)), "k101");
 
   ZMapStringToString copy(map);  // copies are deep
   copy.getValueAt(0) = "changed";
-  EXPECT_EQ(textOf(map.getValueAt(0)), "v");
+  EXPECT_EQ(bytesOf(map.getValueAt(0)), "v");
 }
 
 TEST(ZMapStringToString, TextFormsAndExpansion) {
   ZMapStringToString map;
-  EXPECT_EQ(textOf(map.toText("=", "\r\n")), "");
+  EXPECT_EQ(bytesOf(map.toText("=", "\r\n")), "");
   map.set("NAME", "World");
   map.set("X", "%NAME%");
-  EXPECT_EQ(textOf(map.toText("=", "&")), "NAME=World&X=%NAME%");
-  EXPECT_EQ(textOf(map.expand("Hello %NAME%! %NAME%?", "%", "%")), "Hello World! World?");
+  EXPECT_EQ(bytesOf(map.toText("=", "&")), "NAME=World&X=%NAME%");
+  EXPECT_EQ(bytesOf(map.expand("Hello %NAME%! %NAME%?", "%", "%")), "Hello World! World?");
   // Pair by pair, in order: a value put in by a later pair is not expanded again.
-  EXPECT_EQ(textOf(map.expand("%X%", "%", "%")), "%NAME%");
+  EXPECT_EQ(bytesOf(map.expand("%X%", "%", "%")), "%NAME%");
 }
 
 TEST(ZMapStringToString, ParseText) {
@@ -115,12 +115,12 @@ TEST(ZMapStringToString, ParseText) {
     SCOPED_TRACE(c.text);
     ZMapStringToString map;
     EXPECT_EQ(map.parseText(c.text, "&", "=", true), c.result);
-    EXPECT_EQ(textOf(map.toText("=", "&")), c.pairs);
+    EXPECT_EQ(bytesOf(map.toText("=", "&")), c.pairs);
   }
   ZMapStringToString map;
   map.set("old", "1");
   EXPECT_EQ(map.parseText("k::v;;", ";;", "::", false), 1);  // separators of several characters
-  EXPECT_EQ(textOf(map.toText("=", "&")), "old=1&k=v");
+  EXPECT_EQ(bytesOf(map.toText("=", "&")), "old=1&k=v");
   EXPECT_EQ(map.parseText("a=1", "", "=", true), -1);
   EXPECT_EQ(map.getCount(), 0);
 }
@@ -136,13 +136,13 @@ TEST(ZMapStringToNum, NumbersWithTheirDefaultAndThousandsDots) {
   map["c"] += 1500;
   map.defaultValue = -1;
   EXPECT_EQ(map.get("d", true), -1);
-  EXPECT_EQ(textOf(map.toText("=", "\r\n")), "a=5\r\nb=1.234.567\r\nc=1.500\r\nd=-1");
+  EXPECT_EQ(bytesOf(map.toText("=", "\r\n")), "a=5\r\nb=1.234.567\r\nc=1.500\r\nd=-1");
   int value = 0;
   EXPECT_TRUE(map.lookup("b", value));
   EXPECT_EQ(value, 1234567);
   EXPECT_EQ(map.remove("b"), 1);
-  EXPECT_EQ(textOf(map.getKeyAt(1)), "c");
-  EXPECT_EQ(textOf(map.getKeyAt(9)), "");
+  EXPECT_EQ(bytesOf(map.getKeyAt(1)), "c");
+  EXPECT_EQ(bytesOf(map.getKeyAt(9)), "");
   map.set("k0", 0);
   EXPECT_EQ(map.getArraySize(), 816u);
 }

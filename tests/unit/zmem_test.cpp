@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ZEL_UTIL/ZMapStringToString.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
@@ -13,7 +14,6 @@ std::string bytesOf(const ZMem& mem) {
   return std::string(reinterpret_cast<const char*>(mem.getData()), static_cast<std::size_t>(mem.getSize()));
 }
 
-std::string textOf(const ZString& text) { return std::string(text.getBuffer(), static_cast<std::size_t>(text.getLength())); }
 
 ZMem memOf(const std::string& bytes) { return ZMem(ZString(bytes.data(), static_cast<int>(bytes.size()))); }
 
@@ -123,14 +123,14 @@ TEST(ZMem, FindAndReverseFind) {
 
 TEST(ZMem, HexDumpLinesUpItsColumns) {
   ZMem mem = memOf(std::string("AB\x01 z\x7F\x80", 7) + "0123456789");  // 17 bytes: offsets of 2 digits
-  EXPECT_EQ(textOf(mem.hexDump(8)),
+  EXPECT_EQ(bytesOf(mem.hexDump(8)),
             "00 41 42 01 20 7A 7F 80 30  AB..z\x7F\x80" "0\r\n"
             "08 31 32 33 34 35 36 37 38  12345678\r\n"
             "10 39                       9\r\n");
   // Offset column 1 digit wide; the hex columns of a full line of 16 take 1 + 1 + 48 characters.
-  EXPECT_EQ(textOf(memOf("hi").hexDump(16)), "0 68 69 " + std::string(50 - 8, ' ') + " hi\r\n");
-  EXPECT_EQ(textOf(ZMem(0).hexDump(16)), "");
-  EXPECT_EQ(textOf(mem.hexDump(0)), "");
+  EXPECT_EQ(bytesOf(memOf("hi").hexDump(16)), "0 68 69 " + std::string(50 - 8, ' ') + " hi\r\n");
+  EXPECT_EQ(bytesOf(ZMem(0).hexDump(16)), "");
+  EXPECT_EQ(bytesOf(mem.hexDump(0)), "");
 }
 
 TEST(ZMem, ParsePairsFillsAMapUpToTheEndByte) {
@@ -138,10 +138,10 @@ TEST(ZMem, ParsePairsFillsAMapUpToTheEndByte) {
   ZMem mem = memOf(std::string("a=1;b;c=x=y;\0d=4;", 18));
   EXPECT_EQ(mem.parsePairs(map, ';', '=', '\0'), 3);
   EXPECT_EQ(map.getCount(), 3);
-  EXPECT_EQ(textOf(map.get("a")), "1");
+  EXPECT_EQ(bytesOf(map.get("a")), "1");
   EXPECT_EQ(map.find("b"), 1);
-  EXPECT_EQ(textOf(map.get("b")), "");
-  EXPECT_EQ(textOf(map.get("c")), "x=y");  // split at the first key separator
+  EXPECT_EQ(bytesOf(map.get("b")), "");
+  EXPECT_EQ(bytesOf(map.get("c")), "x=y");  // split at the first key separator
   EXPECT_EQ(map.find("d"), -1);
 
   ZMapStringToString tail;

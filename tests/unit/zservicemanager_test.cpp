@@ -13,10 +13,10 @@
 #include "ZEL_SYSTEM/ZServiceSCM.h"
 #include "tests/support/FakeSystemctl.h"
 #include "tests/support/MessageBoxCapture.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 // Windows has a service manager with services of its own; elsewhere the stand-in provides them.
 bool windowsServices() { return zos::pathSeparator() == '\\'; }
@@ -43,7 +43,7 @@ class ZServiceManagerTest : public ::testing::Test {
 TEST_F(ZServiceManagerTest, ConnectsToTheManager) {
   ZServiceSCM scm;
   EXPECT_NE(scm.getHandle(), nullptr);
-  EXPECT_EQ(bytes(scm.getClassName()), "ZServiceSCM");
+  EXPECT_EQ(bytesOf(scm.getClassName()), "ZServiceSCM");
 }
 
 TEST_F(ZServiceManagerTest, InstalledAndRunning) {
@@ -135,9 +135,9 @@ TEST_F(ZServiceManagerTest, EnumerationAppendsEveryService) {
   ZServiceManager manager;
   int count = manager.enumServices(list, zos::serviceWin32, zos::serviceStateAll);
   EXPECT_EQ(count, list.getCount());
-  EXPECT_EQ(bytes(list.getAt(2)), "three");
+  EXPECT_EQ(bytesOf(list.getAt(2)), "three");
   std::set<std::string> names;
-  for (int i = 3; i < list.getCount(); ++i) names.insert(bytes(list.getAt(i)));
+  for (int i = 3; i < list.getCount(); ++i) names.insert(bytesOf(list.getAt(i)));
   if (windowsServices()) {
     // Wine's enumeration ignores the resume handle and refuses a small buffer with "insufficient
     // buffer" instead of "more data": only what fits the first buffer arrives, never an empty name.

@@ -6,10 +6,10 @@
 
 #include "ZEL_OS/OsVariant.h"
 #include "ZEL_UTIL/ZAssert.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 TEST(ZStringCapacity, AssignKeepsCloseBlocksAndRefitsOthers) {
   ZString s;
@@ -24,7 +24,7 @@ TEST(ZStringCapacity, AssignKeepsCloseBlocksAndRefitsOthers) {
   EXPECT_EQ(s.getCapacity(), 108);
   s = "x";
   EXPECT_EQ(s.getCapacity(), 101);
-  EXPECT_EQ(bytes(s), "x");
+  EXPECT_EQ(bytesOf(s), "x");
   s = "";
   EXPECT_EQ(s.getCapacity(), 100);
 }
@@ -32,10 +32,10 @@ TEST(ZStringCapacity, AssignKeepsCloseBlocksAndRefitsOthers) {
 TEST(ZStringCapacity, SingleCharacterGetsTwoBytes) {
   ZString c('q');
   EXPECT_EQ(c.getCapacity(), 2);
-  EXPECT_EQ(bytes(c), "q");
+  EXPECT_EQ(bytesOf(c), "q");
   c += 'r';  // 1 + 1 + 1 >= 2: grows to 1 + 1 + 100
   EXPECT_EQ(c.getCapacity(), 102);
-  EXPECT_EQ(bytes(c), "qr");
+  EXPECT_EQ(bytesOf(c), "qr");
 }
 
 TEST(ZStringCapacity, AppendInsertAndRepeatGrowWithSlack) {
@@ -43,25 +43,25 @@ TEST(ZStringCapacity, AppendInsertAndRepeatGrowWithSlack) {
   EXPECT_EQ(s.getCapacity(), 10);
   s.append("defghi");  // 6 + 3 + 1 = 10 >= 10
   EXPECT_EQ(s.getCapacity(), 109);
-  EXPECT_EQ(bytes(s), "abcdefghi");
+  EXPECT_EQ(bytesOf(s), "abcdefghi");
 
   ZString t("abc");
   t.append("def", 2);
-  EXPECT_EQ(bytes(t), "abcde");
+  EXPECT_EQ(bytesOf(t), "abcde");
   EXPECT_EQ(t.getCapacity(), 10);
   t.append("xyz", -1);
-  EXPECT_EQ(bytes(t), "abcdexyz");
+  EXPECT_EQ(bytesOf(t), "abcdexyz");
   t.append("1234", 9);  // a count beyond the text means all of it
-  EXPECT_EQ(bytes(t), "abcdexyz1234");
+  EXPECT_EQ(bytesOf(t), "abcdexyz1234");
 
   ZString u("ab");
   u.insert(1, "1234567");  // 7 + 2 + 1 >= 10
-  EXPECT_EQ(bytes(u), "a1234567b");
+  EXPECT_EQ(bytesOf(u), "a1234567b");
   EXPECT_EQ(u.getCapacity(), 109);
 
   ZString r("a");
   EXPECT_EQ(r.appendRepeated("xy", 4), 9);
-  EXPECT_EQ(bytes(r), "axyxyxyxy");
+  EXPECT_EQ(bytesOf(r), "axyxyxyxy");
   EXPECT_EQ(r.getCapacity(), 10);  // 9 + 1 fits
   r.appendRepeated("z", 1);
   EXPECT_EQ(r.getCapacity(), 110);
@@ -72,22 +72,22 @@ TEST(ZStringStore, CopiesAreDeepAndSelfStoresAreSafe) {
   ZString a("hello");
   ZString b(a);
   b.setAt(0, 'j');
-  EXPECT_EQ(bytes(a), "hello");
-  EXPECT_EQ(bytes(b), "jello");
+  EXPECT_EQ(bytesOf(a), "hello");
+  EXPECT_EQ(bytesOf(b), "jello");
 
   a = a;
-  EXPECT_EQ(bytes(a), "hello");
+  EXPECT_EQ(bytesOf(a), "hello");
   a += a;
-  EXPECT_EQ(bytes(a), "hellohello");
+  EXPECT_EQ(bytesOf(a), "hellohello");
   a.insert(5, a);
-  EXPECT_EQ(bytes(a), "hellohellohellohello");
+  EXPECT_EQ(bytesOf(a), "hellohellohellohello");
   a.appendRepeated(a, 1);
   EXPECT_EQ(a.getLength(), 40);
 
   // A store from inside the string's own block, with the block shrinking on the way.
   ZString long_("0123456789012345678901234567890123456789");
   long_ = long_.getBuffer() + 30;
-  EXPECT_EQ(bytes(long_), "0123456789");
+  EXPECT_EQ(bytesOf(long_), "0123456789");
   EXPECT_EQ(long_.getCapacity(), 110);
 
   ZString n(static_cast<const char*>(nullptr));
@@ -99,11 +99,11 @@ TEST(ZStringStore, CopiesAreDeepAndSelfStoresAreSafe) {
 TEST(ZStringStore, NumbersAndCharacters) {
   ZString s;
   s = -12345;
-  EXPECT_EQ(bytes(s), "-12345");
+  EXPECT_EQ(bytesOf(s), "-12345");
   s += 67;
-  EXPECT_EQ(bytes(s), "-1234567");
+  EXPECT_EQ(bytesOf(s), "-1234567");
   s = 'Z';
-  EXPECT_EQ(bytes(s), "Z");
+  EXPECT_EQ(bytesOf(s), "Z");
   EXPECT_EQ(s.getCapacity(), 10);  // stored with = under the general rule, not in a 2-byte block
 
   s = 3.25;
@@ -130,33 +130,33 @@ TEST(ZStringSubstring, MidLeftRight) {
       {0, 6, "abcdef"}, {2, 2, "cd"},  {2, -1, "cde"}, {2, -5, ""}, {7, 2, ""},     {6, 2, ""},
       {4, 10, "ef"},    {-2, 1, "e"},  {-9, 2, "ab"},  {0, 0, ""},  {5, 1, "f"},    {1, -2, "bcd"},
   };
-  for (const Case& c : cases) EXPECT_EQ(bytes(s.mid(c.start, c.count)), c.expected) << c.start << "," << c.count;
+  for (const Case& c : cases) EXPECT_EQ(bytesOf(s.mid(c.start, c.count)), c.expected) << c.start << "," << c.count;
 
-  EXPECT_EQ(bytes(s.mid(-3)), "def");
-  EXPECT_EQ(bytes(s.mid(2)), "cdef");
-  EXPECT_EQ(bytes(s.mid(-10)), "abcdef");
-  EXPECT_EQ(bytes(s.mid(7)), "");
-  EXPECT_EQ(bytes(s.left(0)), "");
-  EXPECT_EQ(bytes(s.left(2)), "ab");
-  EXPECT_EQ(bytes(s.left(9)), "abcdef");
-  EXPECT_EQ(bytes(ZString("abc").right(0)), "abc");
-  EXPECT_EQ(bytes(ZString("abc").right(5)), "abc");
-  EXPECT_EQ(bytes(ZString("abc").right(2)), "bc");
+  EXPECT_EQ(bytesOf(s.mid(-3)), "def");
+  EXPECT_EQ(bytesOf(s.mid(2)), "cdef");
+  EXPECT_EQ(bytesOf(s.mid(-10)), "abcdef");
+  EXPECT_EQ(bytesOf(s.mid(7)), "");
+  EXPECT_EQ(bytesOf(s.left(0)), "");
+  EXPECT_EQ(bytesOf(s.left(2)), "ab");
+  EXPECT_EQ(bytesOf(s.left(9)), "abcdef");
+  EXPECT_EQ(bytesOf(ZString("abc").right(0)), "abc");
+  EXPECT_EQ(bytesOf(ZString("abc").right(5)), "abc");
+  EXPECT_EQ(bytesOf(ZString("abc").right(2)), "bc");
 }
 
 TEST(ZStringSubstring, NextTokenCutsAtTheFirstSeparator) {
   ZString s("a,b");
-  EXPECT_EQ(bytes(s.nextToken(",")), "a");
-  EXPECT_EQ(bytes(s), "b");
-  EXPECT_EQ(bytes(s.nextToken(",")), "b");
-  EXPECT_EQ(bytes(s), "");
+  EXPECT_EQ(bytesOf(s.nextToken(",")), "a");
+  EXPECT_EQ(bytesOf(s), "b");
+  EXPECT_EQ(bytesOf(s.nextToken(",")), "b");
+  EXPECT_EQ(bytesOf(s), "");
 
   ZString t("key::value::rest");
-  EXPECT_EQ(bytes(t.nextToken("::")), "key");
-  EXPECT_EQ(bytes(t), "value::rest");
+  EXPECT_EQ(bytesOf(t.nextToken("::")), "key");
+  EXPECT_EQ(bytesOf(t), "value::rest");
   ZString u("abc");
-  EXPECT_EQ(bytes(u.nextToken("")), "abc");  // an empty separator never matches
-  EXPECT_EQ(bytes(u), "");
+  EXPECT_EQ(bytesOf(u.nextToken("")), "abc");  // an empty separator never matches
+  EXPECT_EQ(bytesOf(u), "");
 }
 
 TEST(ZStringEdit, RemoveAndInsertPositions) {
@@ -169,7 +169,7 @@ TEST(ZStringEdit, RemoveAndInsertPositions) {
   for (const RemoveCase& c : removals) {
     ZString s("abcdef");
     s.remove(c.pos, c.count);
-    EXPECT_EQ(bytes(s), c.expected) << c.pos << "," << c.count;
+    EXPECT_EQ(bytesOf(s), c.expected) << c.pos << "," << c.count;
     EXPECT_EQ(s.getLength(), static_cast<int>(std::string(c.expected).size()));
   }
   struct InsertCase {
@@ -181,7 +181,7 @@ TEST(ZStringEdit, RemoveAndInsertPositions) {
   for (const InsertCase& c : inserts) {
     ZString s("abc");
     s.insert(c.pos, "XY");
-    EXPECT_EQ(bytes(s), c.expected) << c.pos;
+    EXPECT_EQ(bytesOf(s), c.expected) << c.pos;
   }
 }
 
@@ -211,22 +211,22 @@ TEST(ZStringEdit, ReplaceCountsAndPasses) {
   for (const Case& c : cases) {
     ZString s(c.text);
     EXPECT_EQ(s.replace(c.search, c.replacement, c.repeat), c.count) << c.text << " " << c.search;
-    EXPECT_EQ(bytes(s), c.expected) << c.text << " " << c.search;
+    EXPECT_EQ(bytesOf(s), c.expected) << c.text << " " << c.search;
   }
 }
 
 TEST(ZStringEdit, TrimTreatsControlBytesAsBlanksButNotHighBytes) {
   ZString s(" \t abc \r\n");
   s.trim();
-  EXPECT_EQ(bytes(s), "abc");
+  EXPECT_EQ(bytesOf(s), "abc");
   ZString high("\xA0" "abc\xA0");
   high.trim();
-  EXPECT_EQ(bytes(high), "\xA0" "abc\xA0");
+  EXPECT_EQ(bytesOf(high), "\xA0" "abc\xA0");
   ZString left("  a b  ");
   left.trimLeft();
-  EXPECT_EQ(bytes(left), "a b  ");
+  EXPECT_EQ(bytesOf(left), "a b  ");
   left.trimRight();
-  EXPECT_EQ(bytes(left), "a b");
+  EXPECT_EQ(bytesOf(left), "a b");
   ZString blank(" \x01\x1F ");
   blank.trim();
   EXPECT_EQ(blank.getLength(), 0);
@@ -235,19 +235,19 @@ TEST(ZStringEdit, TrimTreatsControlBytesAsBlanksButNotHighBytes) {
 TEST(ZStringEdit, CaseMappingKnowsTheUmlauts) {
   ZString s("gr\xF6\xDF" "e \xE4\xFC");  // größe äü
   s.makeUpper();
-  EXPECT_EQ(bytes(s), "GR\xD6\xDF" "E \xC4\xDC");  // GRÖßE ÄÜ: ß stays
+  EXPECT_EQ(bytesOf(s), "GR\xD6\xDF" "E \xC4\xDC");  // GRÖßE ÄÜ: ß stays
   ZString t("\xC4\xD6\xDC" "ABC\xDF");
   t.makeLower();
-  EXPECT_EQ(bytes(t), "\xE4\xF6\xFC" "abc\xDF");
+  EXPECT_EQ(bytesOf(t), "\xE4\xF6\xFC" "abc\xDF");
   ZString other("\xC9\xE9");  // É é: no umlauts, left alone
   other.makeUpper();
-  EXPECT_EQ(bytes(other), "\xC9\xE9");
+  EXPECT_EQ(bytesOf(other), "\xC9\xE9");
 }
 
 TEST(ZStringEdit, HtmlEncodeAndUrlDecode) {
   ZString s("a<b & \xFC");
   s.htmlEncode();
-  EXPECT_EQ(bytes(s), "a&lt;b &amp; &uuml;");
+  EXPECT_EQ(bytesOf(s), "a&lt;b &amp; &uuml;");
 
   struct Entity {
     char ch;
@@ -257,7 +257,7 @@ TEST(ZStringEdit, HtmlEncodeAndUrlDecode) {
                              {'>', "&gt;"},      {'\xC4', "&Auml;"}, {'\xD6', "&Ouml;"}, {'\xDC', "&Uuml;"},
                              {'\xDF', "&szlig;"}, {'\xE4', "&auml;"}, {'\xF6', "&ouml;"}, {'\xFC', "&uuml;"},
                              {'x', "x"},         {'\xE9', "\xE9"}};
-  for (const Entity& e : entities) EXPECT_EQ(bytes(ZString::htmlEntity(e.ch)), e.text);
+  for (const Entity& e : entities) EXPECT_EQ(bytesOf(ZString::htmlEntity(e.ch)), e.text);
 
   struct Url {
     const char* text;
@@ -270,7 +270,7 @@ TEST(ZStringEdit, HtmlEncodeAndUrlDecode) {
   for (const Url& u : urls) {
     ZString d(u.text);
     d.urlDecode();
-    EXPECT_EQ(bytes(d), u.expected) << u.text;
+    EXPECT_EQ(bytesOf(d), u.expected) << u.text;
   }
 }
 
@@ -283,7 +283,7 @@ TEST(ZStringRead, GetAtAndSetAtStayInside) {
   EXPECT_TRUE(s.setAt(1, 'b'));
   EXPECT_FALSE(s.setAt(2, 'c'));
   EXPECT_FALSE(s.setAt(-1, 'c'));
-  EXPECT_EQ(bytes(s), "ab");
+  EXPECT_EQ(bytesOf(s), "ab");
 }
 
 TEST(ZStringRead, ToIntForms) {
@@ -315,7 +315,7 @@ TEST(ZStringRead, FromIntGroupsAndPads) {
       {0, false, 10, 3, "000"},            {-5, false, 10, 4, "-005"},       {12345, false, 10, 3, "12345"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(bytes(ZString::fromInt(c.value, c.group, c.radix, c.width)), c.expected) << c.value;
+    EXPECT_EQ(bytesOf(ZString::fromInt(c.value, c.group, c.radix, c.width)), c.expected) << c.value;
 }
 
 TEST(ZStringSearch, FindAndReverseFind) {
@@ -357,7 +357,7 @@ TEST(ZStringSearch, ARuntimeSearchAndTheCaseMappingStopAtAZeroByte) {
   EXPECT_EQ(text.reverseFindChar('b'), 0);
   EXPECT_EQ(text.find("c"), -1);
   text.makeUpper();
-  EXPECT_EQ(bytes(text), std::string("B\xC4\0c\xE4" "b", 6));
+  EXPECT_EQ(bytesOf(text), std::string("B\xC4\0c\xE4" "b", 6));
 }
 
 TEST(ZStringSearch, StartsAndEndsWith) {
@@ -383,30 +383,30 @@ TEST(ZStringCompare, OperatorsCompareTexts) {
   EXPECT_TRUE(a <= ZString("abc"));
   EXPECT_TRUE(ZString("b") > a);
   EXPECT_TRUE(a >= ZString("abc"));
-  EXPECT_EQ(bytes(ZString("ab") + ZString("cd")), "abcd");
+  EXPECT_EQ(bytesOf(ZString("ab") + ZString("cd")), "abcd");
 }
 
 TEST(ZStringFormat, WindowsGrowByTenAndNothingIsLost) {
   ZString s;
   EXPECT_EQ(s.format("%d-%s", 7, "x"), 3);
-  EXPECT_EQ(bytes(s), "7-x");
+  EXPECT_EQ(bytesOf(s), "7-x");
   EXPECT_EQ(s.getCapacity(), 1001);
 
   std::string big(5000, 'q');
   EXPECT_EQ(s.format("%s", big.c_str()), 5000);
-  EXPECT_EQ(bytes(s), big);
+  EXPECT_EQ(bytesOf(s), big);
   EXPECT_EQ(s.getCapacity(), 10001);
 
   // Exactly the window: the runtime writes no terminator, the string still ends there.
   std::string exact(1000, 'e');
   s = "a long text that was here before";
   EXPECT_EQ(s.format("%s", exact.c_str()), 1000);
-  EXPECT_EQ(bytes(s), exact);
+  EXPECT_EQ(bytesOf(s), exact);
   EXPECT_EQ(s.getCapacity(), 1001);
 
   ZString head("head:");
   EXPECT_EQ(head.appendFormat("%05d", 42), 10);
-  EXPECT_EQ(bytes(head), "head:00042");
+  EXPECT_EQ(bytesOf(head), "head:00042");
   EXPECT_EQ(head.getCapacity(), 5 + 1000 + 1);
   head.appendFormat("%s", big.c_str());
   EXPECT_EQ(head.getLength(), 5010);
@@ -416,16 +416,16 @@ TEST(ZStringFormat, WindowsGrowByTenAndNothingIsLost) {
 TEST(ZStringFormat, ArgumentsMayPointIntoTheString) {
   ZString s("abc");
   s.format("%s-%s", s.getBuffer(), s.getBuffer());
-  EXPECT_EQ(bytes(s), "abc-abc");
+  EXPECT_EQ(bytesOf(s), "abc-abc");
   s.appendFormat("+%s", s.getBuffer());
-  EXPECT_EQ(bytes(s), "abc-abc+abc-abc");
+  EXPECT_EQ(bytesOf(s), "abc-abc+abc-abc");
 }
 
 TEST(ZStringFormat, ResultBeyondTheLastWindowIsCut) {
   std::string huge(1500000, 'h');
   ZString s;
   EXPECT_EQ(s.format("%s", huge.c_str()), 1000000);
-  EXPECT_EQ(bytes(s), huge.substr(0, 1000000));
+  EXPECT_EQ(bytesOf(s), huge.substr(0, 1000000));
   EXPECT_EQ(s.getCapacity(), 1000001);
 }
 
@@ -452,7 +452,7 @@ TEST(ZStringWide, BstrIsConvertedToOneBytePerCharacter) {
   ASSERT_NE(bstr, nullptr);
   EXPECT_EQ(zos::bstrLength(bstr), 5u);
   ZString s(bstr);
-  EXPECT_EQ(bytes(s), "G\xFCt\x80!");
+  EXPECT_EQ(bytesOf(s), "G\xFCt\x80!");
   EXPECT_EQ(s.getCapacity(), 6);
   zos::freeBstr(bstr);
 
@@ -465,21 +465,21 @@ TEST(ZStringWide, BstrIsConvertedToOneBytePerCharacter) {
 TEST(ZStringWide, VariantsBecomeText) {
   zos::Variant v;
   zos::variantInit(v);
-  EXPECT_EQ(bytes(ZString(v)), "");
+  EXPECT_EQ(bytesOf(ZString(v)), "");
   zos::setVariantInt(v, -42);
-  EXPECT_EQ(bytes(ZString(v)), "-42");
+  EXPECT_EQ(bytesOf(ZString(v)), "-42");
   zos::setVariantDouble(v, 2.5);
-  EXPECT_EQ(bytes(ZString(v)), "2.5");
+  EXPECT_EQ(bytesOf(ZString(v)), "2.5");
   zos::setVariantBool(v, true);
-  EXPECT_EQ(bytes(ZString(v)), "-1");
+  EXPECT_EQ(bytesOf(ZString(v)), "-1");
   zos::setVariantBool(v, false);
-  EXPECT_EQ(bytes(ZString(v)), "0");
+  EXPECT_EQ(bytesOf(ZString(v)), "0");
   const zos::WideChar text[] = {u'o', u'k', 0x00E4};
   zos::setVariantBstr(v, text, 3);
   EXPECT_EQ(zos::variantType(v), zos::VariantType::bstr);
   ZString s;
   s.assignVariant(v);
-  EXPECT_EQ(bytes(s), "ok\xE4");
+  EXPECT_EQ(bytesOf(s), "ok\xE4");
   EXPECT_EQ(zos::variantType(v), zos::VariantType::bstr);  // the source is left as it was
   zos::variantClear(v);
   EXPECT_EQ(zos::variantType(v), zos::VariantType::empty);

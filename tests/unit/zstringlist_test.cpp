@@ -7,14 +7,14 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/MessageBoxCapture.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 std::vector<std::string> itemsOf(ZStringList& list) {
   std::vector<std::string> items;
-  for (int i = 0; i < list.getCount(); ++i) items.push_back(bytes(list.getAt(i)));
+  for (int i = 0; i < list.getCount(); ++i) items.push_back(bytesOf(list.getAt(i)));
   return items;
 }
 
@@ -58,8 +58,8 @@ TEST(ZStringListArray, ItemsKeepTheirPlaceWhileTheArrayMoves) {
   for (int i = 0; i < 300; ++i) list.insertAt(0, ZString::fromInt(i));
   EXPECT_EQ(&list.getAt(300), &first);
   first = "changed";
-  EXPECT_EQ(bytes(list.getAt(300)), "changed");
-  EXPECT_EQ(bytes(list.getAt(0)), "299");
+  EXPECT_EQ(bytesOf(list.getAt(300)), "changed");
+  EXPECT_EQ(bytesOf(list.getAt(0)), "299");
 }
 
 TEST(ZStringListAccess, InsertSetFindAndRemove) {
@@ -95,8 +95,8 @@ TEST(ZStringListAccess, BadIndexesAreShownThenHandled) {
   EXPECT_EQ(list.insertAt(4), -1);
   EXPECT_EQ(list.insertAt(-1, "z"), -1);
   EXPECT_EQ(list.getCount(), 3);
-  EXPECT_EQ(bytes(list.getAt(5)), "c");
-  EXPECT_EQ(bytes(list.getAt(-2)), "a");
+  EXPECT_EQ(bytesOf(list.getAt(5)), "c");
+  EXPECT_EQ(bytesOf(list.getAt(-2)), "a");
   EXPECT_FALSE(list.setAt(3, "z"));
   list.removeAt(3);
   list.removeAt(-1);
@@ -133,8 +133,8 @@ TEST(ZStringListEdit, RemoveEqualSwapSortJoin) {
   EXPECT_EQ(itemsOf(list), (Items{"b"}));
 
   ZStringList pair = listOf({"a", "b"});
-  EXPECT_EQ(bytes(pair.join(", ")), "a, b");
-  EXPECT_EQ(bytes(ZStringList().join(", ")), "");
+  EXPECT_EQ(bytesOf(pair.join(", ")), "a, b");
+  EXPECT_EQ(bytesOf(ZStringList().join(", ")), "");
   pair.swap(0, 1);
   EXPECT_EQ(itemsOf(pair), (Items{"b", "a"}));
   pair.swap(0, 2);  // outside: nothing, and no box

@@ -5,10 +5,10 @@
 
 #include "ZEL_OS/Unix/TestPseudoTerminal.h"
 #include "ZEL_UTIL/ZTime.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string textOf(const ZString& text) { return std::string(text.getBuffer(), static_cast<std::size_t>(text.getLength())); }
 
 }  // namespace
 
@@ -16,6 +16,6 @@ TEST(ZTime, TheStartOf1970InAZoneOneHourEastOfUtc) {
   zos::test::EnvironmentVariable zone("TZ", "CET-1");
   ZTime time;
   time.setSeconds(0);
-  EXPECT_EQ(textOf(time.getDate()), "01.01.1970");
-  EXPECT_EQ(textOf(time.getTime()), "01:00:00");
+  EXPECT_EQ(bytesOf(time.getDate()), "01.01.1970");
+  EXPECT_EQ(bytesOf(time.getTime()), "01:00:00");
 }

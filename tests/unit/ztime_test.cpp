@@ -6,10 +6,10 @@
 #include <string>
 
 #include "ZEL_OS/OsClock.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string textOf(const ZString& text) { return std::string(text.getBuffer(), static_cast<std::size_t>(text.getLength())); }
 
 }  // namespace
 
@@ -20,9 +20,9 @@ TEST(ZTime, SecondsAndTheirLocalTimeGoTogether) {
   EXPECT_EQ(time.getLocal().tm_min, 2);  // every time zone keeps the minutes of this one
   EXPECT_EQ(time.getLocal().tm_sec, 3);
   ZTime copy(time);
-  EXPECT_EQ(textOf(copy.getDate()), textOf(time.getDate()));
-  EXPECT_EQ(textOf(time.getTime()).substr(2), ":02:03");
-  std::string date = textOf(time.getDate());
+  EXPECT_EQ(bytesOf(copy.getDate()), bytesOf(time.getDate()));
+  EXPECT_EQ(bytesOf(time.getTime()).substr(2), ":02:03");
+  std::string date = bytesOf(time.getDate());
   EXPECT_TRUE(date == "01.01.1971" || date == "31.12.1970") << date;
 
   ZTime now;
@@ -31,10 +31,10 @@ TEST(ZTime, SecondsAndTheirLocalTimeGoTogether) {
 
 TEST(ZTime, FormatPassesPlainTextAndRefusesResultsThatDoNotFit) {
   ZTime time(0);
-  EXPECT_EQ(textOf(time.format("no directives here")), "no directives here");
-  EXPECT_EQ(textOf(time.format("%Y")).size(), 4u);
-  EXPECT_EQ(textOf(time.format(ZString(std::string(999, 'x').c_str()))), std::string(999, 'x'));
-  EXPECT_EQ(textOf(time.format(ZString(std::string(1000, 'x').c_str()))), "");
+  EXPECT_EQ(bytesOf(time.format("no directives here")), "no directives here");
+  EXPECT_EQ(bytesOf(time.format("%Y")).size(), 4u);
+  EXPECT_EQ(bytesOf(time.format(ZString(std::string(999, 'x').c_str()))), std::string(999, 'x'));
+  EXPECT_EQ(bytesOf(time.format(ZString(std::string(1000, 'x').c_str()))), "");
 }
 
 TEST(ZTime, TickCountsMeasureMilliseconds) {
