@@ -85,7 +85,8 @@ enum SerialReadResult : int {
 // Gone means a failure that does not pass: on POSIX a hang-up, end of file, or any read error but
 // an interrupted or would-block one (a hung-up terminal reads as end of file, its error number is
 // then EIO); on Windows a ReadFile that fails twice in a row (a PurgeComm of this process may abort
-// a single read, a device that was pulled out fails every one).
+// a single read, a device that was pulled out fails every one), or a port whose status
+// (ClearCommError) cannot be read once the time passed without a byte.
 // Windows: ReadFile of one byte with the time-outs above, repeated until a byte came or the time
 // passed. POSIX: poll, then read.
 SerialReadResult readSerialByte(Handle port, unsigned timeoutMs, unsigned char& byte);

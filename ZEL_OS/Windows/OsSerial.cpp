@@ -127,7 +127,16 @@ SerialReadResult readSerialByte(Handle port, unsigned timeoutMs, unsigned char& 
     failedBefore = false;
     if (got == 1) return SerialByte;
     DWORD now = timeGetTime();
-    if (now - start >= timeoutMs) return SerialNoByte;
+    if (now - start >= timeoutMs) {
+      // Some drivers let ReadFile succeed empty on a device that has gone (so does Wine on a
+      // terminal whose far end closed); the port's status cannot be read then.
+      DWORD errors = 0;
+      if (!ClearCommError(port, &errors, nullptr)) {
+        captureLastError();
+        return SerialGone;
+      }
+      return SerialNoByte;
+    }
     // A driver that does not keep the read time-out returns at once: pace the calls ourselves.
     if (now == callStart) Sleep(1);
   }

@@ -18,9 +18,17 @@ class ComPortUnderWine(WineTestCase):
 
     def test_serial_port_device_tests_on_the_simulator(self):
         sim = self.simulator()
-        result = self.run_windows(os.path.abspath(COMPORT_TEST_EXE), env={"KALMO_TEST_COM_PORT": COM_PORT})
+        result = self.run_windows(os.path.abspath(COMPORT_TEST_EXE), "--gtest_filter=-*Vanished*",
+                                  env={"KALMO_TEST_COM_PORT": COM_PORT})
         self.assert_all_passed(result)
         self.assertIn(PREAMBLE + b"p", sim.received())
+
+    def test_a_vanished_line_ends_the_read_at_once(self):
+        sim = self.simulator("--hangup-after", str(len(PREAMBLE) + 1))
+        result = self.run_windows(os.path.abspath(COMPORT_TEST_EXE), "--gtest_filter=*Vanished*",
+                                  env={"KALMO_TEST_COM_PORT": COM_PORT, "KALMO_TEST_LINE_VANISHES": "1"})
+        self.assert_all_passed(result)
+        self.assertIsNotNone(sim.process.wait(5), "the simulator closed the line")
 
     def test_os_layer_serial_tests_on_an_echoing_port(self):
         echo = EchoPort()
