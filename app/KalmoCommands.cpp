@@ -25,6 +25,7 @@ int KalmoApp::executeCommands() {
     Console::write(ZString("Fehler: Verbindung mit Port ") + portName + " konnte nicht ge\xF6" "ffnet werden.\n" +
                    comPort.errorText + "\n");
     Console::write(ZString("Error: cant connect to ") + portName + "\n" + comPort.errorText + "\n");
+    if (!comPort.openHint.isEmpty()) Console::write(comPort.openHint);  // what may help, German and English
     result = 0;
   }
 
