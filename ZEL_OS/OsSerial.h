@@ -80,13 +80,14 @@ enum SerialReadResult : int {
 };
 
 // Reads one byte, waiting up to timeoutMs for it (meant for waits of up to 50 ms). The wait
-// blocks. A device that has gone ends it at once with SerialGone, so a reader must stop calling
-// then: every further call fails the same way without waiting.
-// Gone means a failure that does not pass: on POSIX a hang-up, end of file, or any read error but
-// an interrupted or would-block one (a hung-up terminal reads as end of file, its error number is
-// then EIO); on Windows a ReadFile that fails twice in a row (a PurgeComm of this process may abort
-// a single read, a device that was pulled out fails every one), or a port whose status
-// (ClearCommError) cannot be read once the time passed without a byte.
+// blocks. A device that has gone gives SerialGone, and so does every further call: a reader stops
+// calling then.
+// Gone means a failure that does not pass. POSIX, at once: a hang-up, end of file, or any read
+// error but an interrupted or would-block one (a hung-up terminal reads as end of file; its error
+// number is then EIO). Windows: at once, a ReadFile that fails twice in a row (a PurgeComm of this
+// process may abort a single read, a device that was pulled out fails every one); at the end of
+// the wait, a port whose status (ClearCommError) cannot be read, for drivers whose reads succeed
+// empty on a device that has gone.
 // Windows: ReadFile of one byte with the time-outs above, repeated until a byte came or the time
 // passed. POSIX: poll, then read.
 SerialReadResult readSerialByte(Handle port, unsigned timeoutMs, unsigned char& byte);
