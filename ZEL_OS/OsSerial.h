@@ -5,6 +5,7 @@
 // ReadFile and WriteFile. POSIX: a terminal device through termios and poll.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "ZEL_OS/OsTypes.h"
 
@@ -16,6 +17,8 @@ struct LineState {
   alignas(8) unsigned char bytes[128];
 };
 
+// The parity and stop-bit codes of a line, the numbers the Windows DCB itself uses (Parity,
+// StopBits). The port's settings store them as they are and hand them on unchanged.
 enum SerialParity : int { ParityNone = 0, ParityOdd = 1, ParityEven = 2, ParityMark = 3, ParitySpace = 4 };
 enum SerialStopBits : int { StopBitsOne = 0, StopBitsOneAndHalf = 1, StopBitsTwo = 2 };
 
@@ -27,7 +30,8 @@ struct LineSettings {
 };
 
 // Opens the port for reading and writing, for this process alone. Returns 0 on failure
-// (lastError(): the system's number, EBUSY on POSIX when the device is already open).
+// (lastError(): the system's number, EBUSY on POSIX when the device is already open, also when
+// another program holds it with a lock or with exclusive use of the terminal).
 // Windows: the name is a COM port name ("COM3"). POSIX: a name beginning with "/" is a device
 // path; "comN" (any case, N from 1) is /dev/ttyS(N-1); any other name is taken from /dev.
 // A second open of a device that is open already fails, on POSIX also from the same process.
@@ -70,24 +74,52 @@ void raiseDtrRts(Handle port);
 bool purgeSerial(Handle port);
 
 enum SerialReadResult : int {
-  SerialGone = -1,   // the device failed or went away; the call waited out the time all the same
+  SerialGone = -1,   // the device failed for good or went away (lastError() tells which)
   SerialNoByte = 0,  // nothing arrived within the time
   SerialByte = 1,    // one byte was read
 };
 
 // Reads one byte, waiting up to timeoutMs for it (meant for waits of up to 50 ms). The wait
-// blocks; a device that has gone (hang-up, end of file, I/O error) does not end it early, so a
-// reader that calls this in a loop keeps its pace instead of spinning.
+// blocks. A device that has gone gives SerialGone, and so does every further call: a reader stops
+// calling then.
+// Gone means a failure that does not pass. POSIX, at once: a hang-up, end of file, or any read
+// error but an interrupted or would-block one (a hung-up terminal reads as end of file; its error
+// number is then EIO). Windows: at once, a ReadFile that fails twice in a row (a PurgeComm of this
+// process may abort a single read, a device that was pulled out fails every one); at the end of
+// the wait, a port whose status (ClearCommError) cannot be read, for drivers whose reads succeed
+// empty on a device that has gone.
 // Windows: ReadFile of one byte with the time-outs above, repeated until a byte came or the time
 // passed. POSIX: poll, then read.
 SerialReadResult readSerialByte(Handle port, unsigned timeoutMs, unsigned char& byte);
 
-// Writes the bytes and stores in written how many the device took. True when the system took
-// the write, also when the write time-out (length + 1000 ms) cut it short: then written is
-// smaller than length. False on a failure of the device (lastError() tells which).
-bool writeSerial(Handle port, const void* data, std::uint32_t length, std::uint32_t& written);
+enum SerialWriteResult : int {
+  SerialWriteFailed = -1,    // the device failed or went away (lastError() tells which)
+  SerialWriteTimedOut = 0,   // the write time-out (length + 1000 ms) cut it short; lastError() is
+                             // the system's time-out number (ERROR_TIMEOUT / ETIMEDOUT)
+  SerialWritten = 1,         // the device took every byte
+};
+
+// Writes the bytes.
+SerialWriteResult writeSerial(Handle port, const void* data, std::uint32_t length);
 
 // Closes the port and releases the handle.
 void closeSerial(Handle port);
+
+// Why an open failed, for a hint to the user beyond the system's text.
+enum SerialOpenRefusal : int {
+  SerialRefusedOther = 0,  // nothing to add
+  SerialRefusedNoRights,   // the user may not use the device (POSIX: EACCES, EPERM)
+  SerialRefusedInUse,      // another program holds the device (POSIX: EBUSY)
+};
+
+// Classifies the error number of a failed openSerial. Windows: always SerialRefusedOther, its
+// system texts say enough.
+SerialOpenRefusal serialOpenRefusal(int errorNumber);
+
+// The group whose members may use the port's device: the group owning the device file, when the
+// file's mode gives that group reading and writing. Empty when there is none to name: no such file,
+// no rights for the group, the root group (joining it is no advice to give), or Windows. A group
+// without a name is given by its number.
+std::string serialDeviceGroup(const char* portName);
 
 }  // namespace zos

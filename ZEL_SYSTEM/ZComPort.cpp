@@ -7,7 +7,6 @@
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsMessages.h"
-#include "ZEL_OS/OsSerialWriteTimeout.h"
 #include "ZEL_OS/OsThread.h"
 #include "ZEL_SYSTEM/ZDebug.h"
 #include "ZEL_SYSTEM/ZSystem.h"
@@ -25,6 +24,28 @@ const char notOpenForWrite[] =
 const char notOpenForRead[] =
     "Fehler beim Lesen vom COM-Port: Zugriff auf nicht ge\xF6" "ffneten Port.\r\n"
     "Bitte verwenden Sie zuerst ZComPort::open(..)";
+
+// What may help when the device did not open: the lines for the user, German then English.
+ZString openRefusalHint(const ZString& port, int number) {
+  switch (zos::serialOpenRefusal(number)) {
+    case zos::SerialRefusedNoRights: {
+      ZString group = zos::serialDeviceGroup(port.getBuffer()).c_str();
+      if (group.isEmpty()) {
+        return "Hinweis: Ihnen fehlt das Recht, den Port " + port + " zu benutzen.\n" +
+               "Hint: you have no right to use the port " + port + ".\n";
+      }
+      return "Hinweis: Ihnen fehlt das Recht, den Port " + port + " zu benutzen; Mitglieder der Gruppe " + group +
+             " haben es. Beitreten mit: sudo usermod -aG " + group + " $USER, danach neu anmelden.\n" +
+             "Hint: you have no right to use the port " + port + "; members of the group " + group +
+             " have it. Join with: sudo usermod -aG " + group + " $USER, then log in again.\n";
+    }
+    case zos::SerialRefusedInUse:
+      return "Hinweis: Der Port " + port + " ist von einem anderen Programm belegt.\n" +
+             "Hint: the port " + port + " is held by another program.\n";
+    default:
+      return ZString();
+  }
+}
 
 // Handles every window message that waits for the calling thread.
 void dispatchWaitingMessages() {
@@ -53,16 +74,20 @@ int ZComPort::open(const ZString& name, zos::WindowHandle window) {
     errorText = "Der Port " + settings.port + " ist bereits ge\xF6" "ffnet.";
     return 0;
   }
+  openHint = "";
   notifyWindow = window;
   if (!name.isEmpty() && name != settings.port) settings.port = name;
   zelDebug.printf(" ### \xF6" "ffne Serial Port %s", settings.port.getBuffer());
 
   zos::Handle device = zos::openSerial(settings.port);
   if (!device) {
+    int number = zos::lastError();
     errorText = "Der Port " + settings.port + " konnte nicht ge\xF6" "ffnet werden.";
+    openHint = openRefusalHint(settings.port, number);
     return 0;
   }
   haveStateAtOpen = zos::readLineState(device, stateAtOpen);
+  lineGone.store(false);
   handle.store(device);
 
   if (!_setState()) return 0;
@@ -172,10 +197,19 @@ unsigned ZComPort::readerEntry(void* port) {
 
 void ZComPort::readerLoop() {
   // The handle is read afresh for every byte: close clears it to stop the thread. Each wait on
-  // the device lasts at most one step, also when the device has gone away.
+  // the device lasts at most one step.
   for (zos::Handle device = handle.load(); device; device = handle.load()) {
     unsigned char byte = 0;
-    if (zos::readSerialByte(device, stepMs, byte) != zos::SerialByte) continue;
+    zos::SerialReadResult result = zos::readSerialByte(device, stepMs, byte);
+    if (result == zos::SerialGone) {
+      // Nothing will come any more. Every byte read before is stored already, so a read that
+      // sees lineGone before it takes the buffered bytes misses none of them.
+      lineError.store(zos::lastError());
+      lineGone.store(true);
+      zos::setEvent(byteArrived);  // wakes a read that waits
+      break;
+    }
+    if (result != zos::SerialByte) continue;
     if (notifyWindow) zos::sendMessage(notifyWindow, receiveMessage, 0, byte);
     onReceiveByte(byte);
     receiveBuffer.put(byte);
@@ -223,7 +257,10 @@ ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take, Needed needed)
     // Cleared before the bytes are taken, so that a byte stored after the last look sets it again.
     zos::resetEvent(byteArrived);
     if (!handle.load()) return portClosed;
+    // Looked at before the bytes are taken: the reader stores its last bytes before it says so.
+    bool gone = lineGone.load();
     if (take()) return gotAll;
+    if (gone) return lineLost;
     std::uint32_t spent = zos::tickCount() - start;
     if (spent >= static_cast<std::uint32_t>(timeout)) return timedOut;
     std::uint32_t left = static_cast<std::uint32_t>(timeout) - spent;
@@ -240,6 +277,12 @@ ZComPort::ReadWait ZComPort::waitForBytes(int timeout, Take take, Needed needed)
   }
 }
 
+void ZComPort::reportLineLost() {
+  int number = lineError.load();
+  errorText = ZSystem::getErrorText(number);
+  zelDebug.printf(" ### Serial Port %s ist weg (Fehler %d)", settings.port.getBuffer(), number);
+}
+
 // ---- Writing -------------------------------------------------------------------------------------
 
 int ZComPort::write(const void* data, unsigned length) {
@@ -248,14 +291,9 @@ int ZComPort::write(const void* data, unsigned length) {
     errorText = notOpenForWrite;
     return 0;
   }
-  std::uint32_t written = 0;
-  if (!zos::writeSerial(device, data, length, written)) {
+  // A write that its time-out cut short fails as well: the rest never went out.
+  if (zos::writeSerial(device, data, length) != zos::SerialWritten) {
     errorText = ZSystem::getErrorText(zos::lastError());
-    return 0;
-  }
-  if (written < length) {
-    // The write time-out cut the write short: the rest never went out.
-    errorText = ZSystem::getErrorText(zos::serialWriteTimedOutError());
     return 0;
   }
   return 1;
@@ -289,7 +327,13 @@ int ZComPort::readCount(ZMem& out, int timeout, int count) {
       return false;
     };
     auto needed = [&]() { return count == -1 ? 1 : count - received; };
-    if (waitForBytes(timeout, take, needed) == portClosed) return 0;
+    ReadWait end = waitForBytes(timeout, take, needed);
+    if (end == portClosed) return 0;
+    // A read for whatever comes ends early on a lost line and keeps what it got.
+    if (end == lineLost && !(count == -1 && received > 0)) {
+      reportLineLost();
+      return 0;
+    }
   }
   return (received == count || (count == -1 && received > 0)) ? 1 : 0;
 }
@@ -335,7 +379,9 @@ int ZComPort::readUntil(ZMem& out, int timeout, const ZString& terminator) {
       return false;
     };
     // Any byte may be the end of the terminator.
-    if (waitForBytes(timeout, take, [] { return 1; }) == portClosed) return 0;
+    ReadWait end = waitForBytes(timeout, take, [] { return 1; });
+    if (end == portClosed) return 0;
+    if (end == lineLost) reportLineLost();
   }
   out.setSize(received);
   return matched == length ? 1 : 0;

@@ -3,6 +3,9 @@
 // every received byte into `receiveBuffer`; the read operations take the bytes from there, waiting
 // in steps of at most 50 ms while the calling thread's window messages keep flowing. Writing goes
 // to the device directly. A port can push its whole state on a stack and return to it later.
+// When the device goes away (unplugged, the far end closed) the reader thread ends, and every read
+// that waits or begins then fails at once with the system's text in `errorText`; the port stays
+// open until its owner closes it.
 #pragma once
 
 #include <atomic>
@@ -55,6 +58,9 @@ class ZComPort {
   int readByte(int timeout);
 
   ZString errorText;
+  // After a failed open: lines in German and English that tell the user what may help (no right to
+  // the device, or another program holds it); empty when there is nothing to add. Each open clears it.
+  ZString openHint;
   std::atomic<zos::Handle> handle{nullptr};  // 0: closed; clearing it also stops the reader thread
   zos::WindowHandle notifyWindow = nullptr;
   ZRingBuffer receiveBuffer;
@@ -70,14 +76,18 @@ class ZComPort {
 
   // Waits for received bytes: at least the first step of min(timeout, 50) ms, then until take()
   // reports that it has what it needs or the time is up.
-  enum ReadWait { gotAll, timedOut, portClosed };
+  enum ReadWait { gotAll, timedOut, portClosed, lineLost };
   // needed() tells how many more bytes the read needs at least: the reader thread wakes the read
   // only once that many are buffered, so that a block of data costs a few wake-ups, not one a byte.
   template <typename Take, typename Needed>
   ReadWait waitForBytes(int timeout, Take take, Needed needed);
+  // A read that ended because the line went away: the system's text goes to errorText.
+  void reportLineLost();
 
   zos::Handle readerThreadHandle = nullptr;  // owner's copy, to wait for the thread and release it
   zos::Handle byteArrived = nullptr;          // set by the reader thread once wakeAtAvailable bytes wait
   std::atomic<int> wakeAtAvailable{1};        // buffered bytes that wake a waiting read; 1 between reads
   bool haveStateAtOpen = false;               // stateAtOpen was read from the device
+  std::atomic<bool> lineGone{false};          // set by the reader thread as it ends on a gone device
+  std::atomic<int> lineError{0};              // the system's number for it, stored before lineGone
 };

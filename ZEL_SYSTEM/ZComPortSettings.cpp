@@ -1,5 +1,6 @@
 #include "ZEL_SYSTEM/ZComPortSettings.h"
 
+#include "ZEL_OS/OsSerial.h"
 #include "ZEL_SYSTEM/ZFileIni.h"
 #include "ZEL_UTIL/ZApplicationBasic.h"
 
@@ -19,9 +20,9 @@ ZComPortSettings::~ZComPortSettings() {}
 void ZComPortSettings::setDefaults() {
   port = "com1";
   baudRate = 9600;
-  parity = parityNone;
+  parity = zos::ParityNone;
   dataBits = 8;
-  stopBits = stopOne;
+  stopBits = zos::StopBitsOne;
 }
 
 void ZComPortSettings::set(const ZString& text) {
@@ -46,20 +47,20 @@ void ZComPortSettings::set(const ZString& text) {
 
   if (!parityField.isEmpty()) {
     switch (parityField.getAt(0)) {
-      case 'N': case 'n': parity = parityNone; break;
-      case 'O': case 'o': parity = parityOdd; break;
-      case 'E': case 'e': parity = parityEven; break;
-      case 'M': case 'm': parity = parityMark; break;
-      case 'S': case 's': parity = paritySpace; break;
+      case 'N': case 'n': parity = zos::ParityNone; break;
+      case 'O': case 'o': parity = zos::ParityOdd; break;
+      case 'E': case 'e': parity = zos::ParityEven; break;
+      case 'M': case 'm': parity = zos::ParityMark; break;
+      case 'S': case 's': parity = zos::ParitySpace; break;
       default: break;
     }
   }
 
   if (!dataField.isEmpty()) dataBits = dataField.toInt();
 
-  if (stopField == "1") stopBits = stopOne;
-  else if (stopField == "1.5") stopBits = stopOneAndHalf;
-  else if (stopField == "2") stopBits = stopTwo;
+  if (stopField == "1") stopBits = zos::StopBitsOne;
+  else if (stopField == "1.5") stopBits = zos::StopBitsOneAndHalf;
+  else if (stopField == "2") stopBits = zos::StopBitsTwo;
 }
 
 ZString ZComPortSettings::toString() const {
@@ -68,9 +69,9 @@ ZString ZComPortSettings::toString() const {
   if (parity >= 0 && parity <= 4) text += parityLetters[parity];
   text += ",";
   text.appendFormat("%d,", dataBits);
-  if (stopBits == stopOne) text += "1";
-  else if (stopBits == stopOneAndHalf) text += "1.5";
-  else if (stopBits == stopTwo) text += "2";
+  if (stopBits == zos::StopBitsOne) text += "1";
+  else if (stopBits == zos::StopBitsOneAndHalf) text += "1.5";
+  else if (stopBits == zos::StopBitsTwo) text += "2";
   text.makeUpper();
 
   if (isDevicePath(port)) {
@@ -94,9 +95,9 @@ void ZComPortSettings::loadConfig(const ZString& suffix) {
   ZString baud = config.getValue(section, "Baud", "9600");
   baud.replace(".", "");  // "19.200" is written with a thousands point
   baudRate = baud.toInt();
-  parity = config.getInt(section, "Parity", parityNone);
+  parity = config.getInt(section, "Parity", zos::ParityNone);
   dataBits = config.getInt(section, "Data", 8);
-  stopBits = config.getInt(section, "Stop", stopOne);
+  stopBits = config.getInt(section, "Stop", zos::StopBitsOne);
 }
 
 void ZComPortSettings::saveConfig(const ZString& suffix) {

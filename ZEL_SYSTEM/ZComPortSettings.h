@@ -1,6 +1,7 @@
 // ZComPortSettings: the line settings of one serial port (port name, baud rate, parity, data bits,
 // stop bits) and their one-line text form "COM3,19200,N,8,1". Parity and stop bits are kept as the
-// codes the system's line configuration uses, so the port hands them on unchanged.
+// codes the system's line configuration uses (zos::SerialParity and zos::SerialStopBits of the
+// serial device layer), so the port hands them on unchanged.
 #pragma once
 
 #include "ZEL_UTIL/ZString.h"
@@ -28,14 +29,9 @@ class ZComPortSettings {
   void loadConfig(const ZString& suffix);
   void saveConfig(const ZString& suffix);
 
-  // Parity codes.
-  enum { parityNone = 0, parityOdd = 1, parityEven = 2, parityMark = 3, paritySpace = 4 };
-  // Stop-bit codes.
-  enum { stopOne = 0, stopOneAndHalf = 1, stopTwo = 2 };
-
   ZString port;
   int baudRate;
-  int parity;
+  int parity;    // a parity code; any number may be stored, the line refuses what it cannot take
   int dataBits;
-  int stopBits;
+  int stopBits;  // a stop-bit code, the same
 };

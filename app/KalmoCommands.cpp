@@ -26,6 +26,8 @@ int KalmoApp::executeCommands() {
                        comPort.errorText + "\n",
                    portName);
     Console::write(ZString("Error: cant connect to ") + portName + "\n" + comPort.errorText + "\n", portName);
+    // What may help, German and English.
+    if (!comPort.openHint.isEmpty()) Console::write(comPort.openHint, portName);
     result = 0;
   }
 

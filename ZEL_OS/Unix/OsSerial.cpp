@@ -3,9 +3,11 @@
 #include "ZEL_OS/OsSerial.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
@@ -87,10 +90,8 @@ bool fail(int number) {
   return false;
 }
 
-// Waits what is left of the time, so that a caller looping on a gone device keeps its pace.
-SerialReadResult gone(std::int64_t deadline) {
-  int left = posix::pollTimeoutUntil(deadline);
-  if (left > 0) sleepMs(static_cast<unsigned>(left));
+SerialReadResult goneWith(int number) {
+  setLastError(number);
   return SerialGone;
 }
 
@@ -265,28 +266,37 @@ SerialReadResult readSerialByte(Handle port, unsigned timeoutMs, unsigned char& 
     int ready = poll(&watched, 1, posix::pollTimeoutUntil(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == ENOMEM) {
+        // The system is short of memory for a moment: the line has not gone. Wait out the time,
+        // as a quiet line would, so that the reader keeps its pace.
+        int left = posix::pollTimeoutUntil(deadline);
+        if (left > 0) sleepMs(static_cast<unsigned>(left));
+        return SerialNoByte;
+      }
       captureLastError();
-      return gone(deadline);
+      return SerialGone;
     }
     if (ready == 0) return SerialNoByte;
-    if (!(watched.revents & POLLIN)) {  // hang-up or error without data
-      setLastError(watched.revents & POLLNVAL ? EBADF : EIO);
-      return gone(deadline);
-    }
+    if (watched.revents & POLLNVAL) return goneWith(EBADF);
+    // A hang-up comes with or without POLLIN; the read tells what is left: a byte that came before
+    // it, end of file, or the error itself.
     ssize_t got = read(fd, &byte, 1);
     if (got == 1) return SerialByte;
-    if (got == 0) {  // end of file: the other side has gone
-      setLastError(EIO);
-      return gone(deadline);
+    if (got == 0) return goneWith(EIO);  // a hung-up terminal reads as end of file
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // Nothing to read after all. A hang-up that poll keeps reporting would bring us straight
+      // back here: that line has gone.
+      if (watched.revents & (POLLHUP | POLLERR)) return goneWith(EIO);
+      continue;
     }
-    if (errno == EAGAIN || errno == EINTR) continue;
     captureLastError();
-    return gone(deadline);
+    return SerialGone;
   }
 }
 
-bool writeSerial(Handle port, const void* data, std::uint32_t length, std::uint32_t& written) {
-  written = 0;
+SerialWriteResult writeSerial(Handle port, const void* data, std::uint32_t length) {
+  std::uint32_t written = 0;
   int fd = fdOf(port);
   const auto* bytes = static_cast<const unsigned char*>(data);
   // The write time-out: one millisecond per byte and one second more.
@@ -298,26 +308,26 @@ bool writeSerial(Handle port, const void* data, std::uint32_t length, std::uint3
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0 && errno != EAGAIN) {
+    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
       captureLastError();
-      return false;
+      return SerialWriteFailed;
     }
     pollfd watched{fd, POLLOUT, 0};
     int ready = poll(&watched, 1, posix::pollTimeoutUntil(deadline));
     if (ready < 0 && errno != EINTR) {
       captureLastError();
-      return false;
+      return SerialWriteFailed;
     }
     if (ready == 0) {  // the write time-out cut it short, as it does on Windows
       setLastError(ETIMEDOUT);
-      return true;
+      return SerialWriteTimedOut;
     }
     if (ready > 0 && (watched.revents & (POLLERR | POLLHUP | POLLNVAL))) {
       setLastError(watched.revents & POLLNVAL ? EBADF : EIO);
-      return false;
+      return SerialWriteFailed;
     }
   }
-  return true;
+  return SerialWritten;
 }
 
 void closeSerial(Handle port) {
@@ -326,6 +336,34 @@ void closeSerial(Handle port) {
   ioctl(device->fd, TIOCNXCL);
   close(device->fd);  // also drops the lock
   delete device;
+}
+
+SerialOpenRefusal serialOpenRefusal(int errorNumber) {
+  if (errorNumber == EACCES || errorNumber == EPERM) return SerialRefusedNoRights;
+  if (errorNumber == EBUSY) return SerialRefusedInUse;
+  return SerialRefusedOther;
+}
+
+std::string serialDeviceGroup(const char* portName) {
+  std::string path = devicePath(portName);
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0) return std::string();
+  const mode_t groupUse = S_IRGRP | S_IWGRP;
+  if (info.st_gid == 0 || (info.st_mode & groupUse) != groupUse) return std::string();
+
+  long hint = sysconf(_SC_GETGR_R_SIZE_MAX);
+  std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 1024);
+  for (;;) {
+    group entry {};
+    group* found = nullptr;
+    int result = getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found);
+    if (result == ERANGE && buffer.size() < (1u << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (result == 0 && found && found->gr_name && *found->gr_name) return found->gr_name;
+    return std::to_string(info.st_gid);
+  }
 }
 
 }  // namespace zos

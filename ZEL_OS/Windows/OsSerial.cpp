@@ -9,6 +9,11 @@
 namespace zos {
 
 static_assert(sizeof(DCB) <= sizeof(LineState), "a DCB fits a line state");
+static_assert(ParityNone == NOPARITY && ParityOdd == ODDPARITY && ParityEven == EVENPARITY &&
+                  ParityMark == MARKPARITY && ParitySpace == SPACEPARITY,
+              "the parity codes are the DCB's own");
+static_assert(StopBitsOne == ONESTOPBIT && StopBitsOneAndHalf == ONE5STOPBITS && StopBitsTwo == TWOSTOPBITS,
+              "the stop-bit codes are the DCB's own");
 
 namespace {
 
@@ -107,33 +112,55 @@ SerialReadResult readSerialByte(Handle port, unsigned timeoutMs, unsigned char& 
   // With the port's time-outs each ReadFile returns at once with a waiting byte or waits up to
   // 2 ms in the driver for one; chained, they make up the whole wait without sleeping blindly.
   DWORD start = timeGetTime();
+  bool failedBefore = false;
   for (;;) {
     DWORD callStart = timeGetTime();
     DWORD got = 0;
     if (!ReadFile(port, &byte, 1, &got, nullptr)) {
       captureLastError();
-      DWORD spent = timeGetTime() - start;
-      if (spent < timeoutMs) Sleep(timeoutMs - spent);  // a gone device must not make its reader spin
-      return SerialGone;
+      // One failure may be a read that a PurgeComm of this process aborted; a device that was
+      // pulled out fails the next read as well.
+      if (failedBefore) return SerialGone;
+      failedBefore = true;
+      continue;
     }
+    failedBefore = false;
     if (got == 1) return SerialByte;
     DWORD now = timeGetTime();
-    if (now - start >= timeoutMs) return SerialNoByte;
+    if (now - start >= timeoutMs) {
+      // Some drivers let ReadFile succeed empty on a device that has gone (so does Wine on a
+      // terminal whose far end closed); the port's status cannot be read then.
+      DWORD errors = 0;
+      if (!ClearCommError(port, &errors, nullptr)) {
+        captureLastError();
+        return SerialGone;
+      }
+      return SerialNoByte;
+    }
     // A driver that does not keep the read time-out returns at once: pace the calls ourselves.
     if (now == callStart) Sleep(1);
   }
 }
 
-bool writeSerial(Handle port, const void* data, std::uint32_t length, std::uint32_t& written) {
+SerialWriteResult writeSerial(Handle port, const void* data, std::uint32_t length) {
   DWORD put = 0;
-  BOOL ok = WriteFile(port, data, length, &put, nullptr);
-  written = put;
-  if (!ok) return failed();
-  return true;
+  if (!WriteFile(port, data, length, &put, nullptr)) {
+    captureLastError();
+    return SerialWriteFailed;
+  }
+  if (put < length) {  // the write time-out cut it short: the rest never went out
+    setLastError(ERROR_TIMEOUT);
+    return SerialWriteTimedOut;
+  }
+  return SerialWritten;
 }
 
 void closeSerial(Handle port) {
   if (port) CloseHandle(port);
 }
+
+SerialOpenRefusal serialOpenRefusal(int) { return SerialRefusedOther; }
+
+std::string serialDeviceGroup(const char*) { return std::string(); }
 
 }  // namespace zos

@@ -2,12 +2,14 @@
 in single bytes, a programmer that stalls, and a debug monitor that hangs up. Every run must end
 with the right messages and exit status, within a bound derived from the time-outs it may spend,
 without spinning, and leave the line usable for the next run."""
+import os
 import re
 import resource
+import subprocess
 import time
 import unittest
 
-from kalmo_harness import PREAMBLE, Monitor, KalmoTestCase, hex_text
+from kalmo_harness import KALMO, PREAMBLE, Monitor, KalmoTestCase, hex_text
 
 IMAGE_300 = bytes((i * 7 + 3) & 0xFF for i in range(300))
 
@@ -95,6 +97,43 @@ class LineFaults(KalmoTestCase):
                 result = self.burn(sim)
                 self.assertEnded(result, self.header(sim.path) + output, 1, waits)
                 self.assertIsNotNone(sim.process.wait(5), "the simulator saw the line close")
+
+    def test_a_line_that_goes_away_ends_the_burn_at_once(self):
+        # (received bytes before the line goes, output after the header)
+        cases = [
+            (1, b"Fehler: beim Starten des Programmierungs Modus.\nError: on starting programming mode.\n"),
+            (BYTES_TO_FIRST_BLOCK + 20, STARTED + ERASED + b"schreibe/write 300 Bytes: "
+             + b"Fehler: beim Schreiben der Daten.\nError: on write data.\n"),
+            (BYTES_OF_WRITE_PASS + 3 + 2, STARTED + ERASED + WRITTEN + b"Vergleiche/verify: "
+             + b"Fehler: beim Lesen der Daten.\nError: on read data.\n"
+             + b"Fehler: beim Lesen der geschriebenen Daten.\nError: on reading data.\n"),
+        ]
+        path = self.write_file("image.hex", hex_text(IMAGE_300))
+        for after, output in cases:
+            with self.subTest(hangup_after=after):
+                sim = self.simulator("--hangup-after", str(after))
+                start = time.monotonic()
+                kalmo = subprocess.Popen([KALMO, "-b", path], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                         env=self.environment(sim.path), cwd=self.workdir)
+                try:
+                    # The simulator ends as it closes the line: from then on kalmo has under a second.
+                    sim.process.wait(30)
+                    lost = time.monotonic()
+                    stdout = kalmo.stdout.read()
+                    _, status, usage = os.wait4(kalmo.pid, 0)  # the processor time of kalmo alone
+                    kalmo.returncode = os.waitstatus_to_exitcode(status)
+                    ended = time.monotonic()
+                finally:
+                    if kalmo.returncode is None:
+                        kalmo.kill()
+                        kalmo.wait()
+                    kalmo.stdout.close()
+                cpu = usage.ru_utime + usage.ru_stime
+                self.assertEqual(stdout, self.header(sim.path) + output)
+                self.assertEqual(kalmo.returncode, 1)
+                self.assertLess(ended - lost, 1.0, "kalmo ended with the line, not with a time-out")
+                self.assertLess(ended - start, BLOCK_WRITE, "well under the steps' time-outs")
+                self.assertLess(cpu, 0.25 * (ended - start) + 0.15, "the waits spin")
 
     def test_noise_in_front_of_the_block_size_is_refused(self):
         # The three bytes of the block-size answer are noise: no block mode, nothing erased.

@@ -1,7 +1,13 @@
 // The POSIX serial device, driven through a pseudo-terminal whose master plays the far end.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "ZEL_OS/OsClock.h"
@@ -114,9 +120,7 @@ TEST_F(OsSerialPty, RawModePassesEveryByteUnchangedBothWays) {
   EXPECT_EQ(readAll(200), control);
   EXPECT_EQ(far.read(100, 50), "");  // nothing was echoed
 
-  std::uint32_t written = 0;
-  EXPECT_TRUE(zos::writeSerial(port, control.data(), static_cast<std::uint32_t>(control.size()), written));
-  EXPECT_EQ(written, control.size());
+  EXPECT_EQ(zos::writeSerial(port, control.data(), static_cast<std::uint32_t>(control.size())), zos::SerialWritten);
   EXPECT_EQ(far.read(control.size(), 1000), control);
 }
 
@@ -160,20 +164,95 @@ TEST_F(OsSerialPty, PurgeDiscardsWhatWasReceivedButNotRead) {
   EXPECT_EQ(zos::readSerialByte(port, 30, byte), zos::SerialNoByte);
 }
 
-TEST_F(OsSerialPty, AGoneDeviceKeepsTheReadersPaceAndFailsWrites) {
+TEST_F(OsSerialPty, AWriteThatNobodyTakesTimesOut) {
+  // Nobody reads the far end: the line's buffer fills, and a write waits its length + 1000 ms.
+  ASSERT_TRUE(apply(19200, zos::ParityNone, 8, zos::StopBitsOne));
+  const std::string block(512, 'x');
+  zos::SerialWriteResult result = zos::SerialWritten;
+  std::uint32_t start = 0;
+  for (int i = 0; i < 2048 && result == zos::SerialWritten; ++i) {
+    start = zos::tickCount();
+    result = zos::writeSerial(port, block.data(), static_cast<std::uint32_t>(block.size()));
+  }
+  EXPECT_EQ(result, zos::SerialWriteTimedOut);
+  EXPECT_EQ(zos::lastError(), ETIMEDOUT);
+  EXPECT_GE(zos::tickCount() - start, 512u + 1000u - 50u);
+}
+
+TEST_F(OsSerialPty, AGoneDeviceEndsTheReadAtOnceAndFailsWrites) {
   ASSERT_TRUE(apply(19200, zos::ParityNone, 8, zos::StopBitsOne));
   far.closeMaster();
-  int gone = 0;
+  zos::SerialReadResult results[3];
   CpuUse use = measureCpuUse([&] {
     unsigned char byte;
-    for (int i = 0; i < 5; ++i) gone += zos::readSerialByte(port, 50, byte) == zos::SerialGone;
+    for (zos::SerialReadResult& result : results) {
+      zos::setLastError(0);
+      result = zos::readSerialByte(port, 2000, byte);
+    }
   });
-  EXPECT_EQ(gone, 5);
-  EXPECT_GE(use.elapsedMs, 5 * 45u);
-  EXPECT_LT(use.share, 0.10);
+  for (zos::SerialReadResult result : results) EXPECT_EQ(result, zos::SerialGone);
+  EXPECT_EQ(zos::lastError(), EIO) << "a hung-up terminal reads as end of file";
+  EXPECT_LT(use.elapsedMs, 500u) << "the reads did not wait out their time";
 
-  std::uint32_t written = 99;
-  EXPECT_FALSE(zos::writeSerial(port, "x", 1, written));
-  EXPECT_EQ(written, 0u);
-  EXPECT_NE(zos::lastError(), 0);
+  zos::setLastError(0);
+  EXPECT_EQ(zos::writeSerial(port, "x", 1), zos::SerialWriteFailed);
+  EXPECT_EQ(zos::lastError(), EIO);
+}
+
+TEST(OsSerialOpenRefusal, TellsMissingRightsAndABusyDeviceFromTheRest) {
+  EXPECT_EQ(zos::serialOpenRefusal(EACCES), zos::SerialRefusedNoRights);
+  EXPECT_EQ(zos::serialOpenRefusal(EPERM), zos::SerialRefusedNoRights);
+  EXPECT_EQ(zos::serialOpenRefusal(EBUSY), zos::SerialRefusedInUse);
+  EXPECT_EQ(zos::serialOpenRefusal(ENOENT), zos::SerialRefusedOther);
+  EXPECT_EQ(zos::serialOpenRefusal(EIO), zos::SerialRefusedOther);
+}
+
+// A stand-in device file in a folder of its own, owned by the given group with the given mode.
+class DeviceFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kalmo-devgroup-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    path = folder + "/ttyUSB0";
+    FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+  }
+  void TearDown() override {
+    std::remove(path.c_str());
+    rmdir(folder.c_str());
+  }
+  void own(gid_t group, mode_t mode) {
+    ASSERT_EQ(chown(path.c_str(), 0, group), 0) << "the tests run as root";
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+  }
+
+  std::string folder;
+  std::string path;
+};
+
+TEST_F(DeviceFile, TheGroupIsNamedOnlyWhereJoiningItHelps) {
+  group* dialout = getgrnam("dialout");
+  if (!dialout) GTEST_SKIP() << "no dialout group here";
+  const gid_t unnamed = 54321;
+  ASSERT_EQ(getgrgid(unnamed), nullptr);
+  struct Case {
+    gid_t group;
+    mode_t mode;
+    std::string named;
+  } cases[] = {
+      {dialout->gr_gid, 0660, "dialout"},
+      {dialout->gr_gid, 0666, "dialout"},
+      {unnamed, 0660, "54321"},          // a group without a name, by its number
+      {dialout->gr_gid, 0620, ""},       // the group may not read: joining it does not help
+      {dialout->gr_gid, 0600, ""},
+      {0, 0660, ""},                     // the root group is no advice to give
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "group " << c.group << " mode " << std::oct << c.mode);
+    own(c.group, c.mode);
+    EXPECT_EQ(zos::serialDeviceGroup(path.c_str()), c.named);
+  }
+  EXPECT_EQ(zos::serialDeviceGroup((folder + "/ttyUSB9").c_str()), "");
 }

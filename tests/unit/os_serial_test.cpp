@@ -45,9 +45,7 @@ TEST(OsSerial, TalksToAnEchoingPortWhenOneIsGiven) {
   EXPECT_GE(zos::tickCount() - start, 40u);
 
   const std::string text("ping\r\n\x00\xff", 8);
-  std::uint32_t written = 0;
-  ASSERT_TRUE(zos::writeSerial(port, text.data(), static_cast<std::uint32_t>(text.size()), written));
-  EXPECT_EQ(written, text.size());
+  ASSERT_EQ(zos::writeSerial(port, text.data(), static_cast<std::uint32_t>(text.size())), zos::SerialWritten);
   std::string echoed;
   for (int step = 0; step < 40 && echoed.size() < text.size(); ++step) {
     if (zos::readSerialByte(port, 50, byte) == zos::SerialByte) echoed += static_cast<char>(byte);

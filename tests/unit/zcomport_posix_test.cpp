@@ -3,6 +3,7 @@
 // the exact bytes the reads take and leave.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -13,7 +14,6 @@
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsSerial.h"
-#include "ZEL_OS/OsSerialWriteTimeout.h"
 #include "ZEL_OS/OsThread.h"
 #include "ZEL_OS/Unix/TestPseudoTerminal.h"
 #include "ZEL_SYSTEM/ZComPort.h"
@@ -139,10 +139,17 @@ TEST_F(SimulatedPort, CommandsAndTheirAnswersCrossTheLine) {
 TEST_F(SimulatedPort, TheDeviceOpensOnceAndTheFirstHandleStays) {
   ASSERT_EQ(1, port.open("", nullptr));
 
+  EXPECT_TRUE(port.openHint.isEmpty());
+
   ZComPort other;
   EXPECT_EQ(0, other.open(text(path), nullptr));
   EXPECT_FALSE(other.isOpen());
   EXPECT_EQ("Der Port " + path + " konnte nicht ge\xF6" "ffnet werden.", bytesOf(other.errorText));
+  EXPECT_EQ("Hinweis: Der Port " + path + " ist von einem anderen Programm belegt.\n"
+            "Hint: the port " + path + " is held by another program.\n", bytesOf(other.openHint));
+  // A port that does not exist has nothing to add to the system's text, and the hint goes with a new open.
+  EXPECT_EQ(0, other.open(text(path + "-missing"), nullptr));
+  EXPECT_TRUE(other.openHint.isEmpty());
 
   EXPECT_EQ(0, port.open(text(path), nullptr));
   EXPECT_EQ("Der Port " + path + " ist bereits ge\xF6" "ffnet.", bytesOf(port.errorText));
@@ -221,22 +228,35 @@ TEST_F(SimulatedPort, APortClosedDuringAReadEndsTheRead) {
   zos::destroyMessageWindow(window);
 }
 
-TEST_F(SimulatedPort, ADeviceThatGoesAwayLetsTheReadsRunIntoTheirTimeOuts) {
+TEST_F(SimulatedPort, ADeviceThatGoesAwayEndsTheReadsAtOnce) {
   sim::SimulatorOptions options;
   options.hangupAfter = 8;  // after the first command, before its answer
   simulator.reset();
   startWith(options);
   ASSERT_EQ(1, port.open("", nullptr));
   ASSERT_EQ(1, port.write(text(std::string(preamble) + "p")));
-  ASSERT_TRUE(simulator->waitUntilEnded(2000));
 
+  const std::string systemText = bytesOf(ZSystem::getErrorText(EIO));
   ZMem out;
   int result = -1;
-  CpuUse use = measureCpuUse([&] { result = port.readUntil(out, 1000, "\n"); });
+  CpuUse use = measureCpuUse([&] { result = port.readUntil(out, 5000, "\n"); });
   EXPECT_EQ(0, result);
-  EXPECT_GE(use.elapsedMs, 950u);
-  EXPECT_LT(use.share, 0.2) << "the reads and the reader thread block while the device is gone";
-  EXPECT_EQ(0, port.readByte(100));
+  EXPECT_LT(use.elapsedMs, 1000u) << "the read ended with the line, not with its time-out";
+  EXPECT_LT(use.share, 0.2);
+  EXPECT_EQ(systemText, bytesOf(port.errorText));
+  EXPECT_TRUE(port.isOpen()) << "the owner closes the port";
+
+  // Every later read and write fails as well, without waiting out its time.
+  std::uint32_t start = zos::tickCount();
+  EXPECT_EQ(0, port.readByte(2000));
+  EXPECT_EQ(systemText, bytesOf(port.errorText));
+  ZString answer;
+  EXPECT_EQ(0, port.readStringCount(answer, 2000, 3));
+  port.errorText = "";
+  EXPECT_EQ(0, port.writeByte('p'));
+  EXPECT_EQ(systemText, bytesOf(port.errorText));
+  EXPECT_LT(zos::tickCount() - start, 1000u);
+
   port.close(0);
   EXPECT_FALSE(port.isOpen());
 }
@@ -376,6 +396,30 @@ TEST_F(FarEnd, AReadReturnsAsSoonAsItsTerminatorArrives) {
   EXPECT_LT(spent, 1500u);
 }
 
+TEST_F(FarEnd, BytesThatCameBeforeTheLineWentAreStillTaken) {
+  arrive("OK");
+  std::thread hangUp([this] {
+    zos::sleepMs(200);  // while the read waits
+    far.closeMaster();
+  });
+  // A read for whatever comes ends with the line and keeps what came before.
+  ZMem any;
+  std::uint32_t start = zos::tickCount();
+  int result = port.readCount(any, 5000, -1);
+  std::uint32_t spent = zos::tickCount() - start;
+  hangUp.join();
+  EXPECT_EQ(1, result);
+  EXPECT_EQ("OK", bytesOf(any, 2));
+  EXPECT_GE(spent, 150u);
+  EXPECT_LT(spent, 1000u);
+  EXPECT_TRUE(port.errorText.isEmpty());
+
+  ZMem out;
+  EXPECT_EQ(0, port.readUntil(out, 5000, "\n"));
+  EXPECT_EQ(0, out.getSize());
+  EXPECT_EQ(bytesOf(ZSystem::getErrorText(EIO)), bytesOf(port.errorText));
+}
+
 TEST_F(FarEnd, AWriteThatItsTimeOutCutsShortFails) {
   // Nobody reads the far end, so the line's buffer fills and a write stalls.
   const std::string block(1024, 'x');
@@ -385,7 +429,7 @@ TEST_F(FarEnd, AWriteThatItsTimeOutCutsShortFails) {
   }
   ASSERT_GT(failedAt, 0);
   EXPECT_FALSE(port.errorText.isEmpty());
-  EXPECT_EQ(bytesOf(ZSystem::getErrorText(zos::serialWriteTimedOutError())), bytesOf(port.errorText));
+  EXPECT_EQ(bytesOf(ZSystem::getErrorText(ETIMEDOUT)), bytesOf(port.errorText));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The serial port on a real device of the system: the COM port named by KALMO_TEST_COM_PORT, whose
 // far end is the programmer simulator (under Wine, a pseudo-terminal mapped as a COM port; see
-// tests/wine). Without that variable every test is skipped.
+// tests/wine). Without that variable every test is skipped. The test of a vanishing line runs only
+// where KALMO_TEST_LINE_VANISHES is set: its simulator closes the line after the first command.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -164,6 +165,26 @@ TEST_F(DevicePort, ABlockGoesIntoFlashAndComesBackWhole) {
   ASSERT_EQ(1, port.readCount(readBack, 5000, size));
   EXPECT_EQ(data, bytesOf(readBack, size));
   EXPECT_EQ(1, confirmed("L"));
+}
+
+TEST_F(DevicePort, AVanishedLineEndsAWaitingReadAtOnce) {
+  const char* vanishes = std::getenv("KALMO_TEST_LINE_VANISHES");
+  if (!vanishes || !*vanishes) GTEST_SKIP() << "KALMO_TEST_LINE_VANISHES is not set";
+  ASSERT_EQ(1, port.open("", nullptr)) << port.errorText.getBuffer();
+  ASSERT_EQ(1, port.write(text(preamble + std::string("p"))));  // the simulator hangs up on it
+
+  ZMem out;
+  std::uint32_t start = zos::tickCount();
+  EXPECT_EQ(0, port.readUntil(out, 5000, "\n"));
+  EXPECT_LT(zos::tickCount() - start, 1500u) << "the read ended with the line, not with its time-out";
+  EXPECT_FALSE(port.errorText.isEmpty()) << "the system's text";
+
+  start = zos::tickCount();
+  EXPECT_EQ(0, port.readByte(3000));
+  EXPECT_FALSE(port.errorText.isEmpty());
+  EXPECT_LT(zos::tickCount() - start, 1500u);
+  port.close(0);
+  EXPECT_FALSE(port.isOpen());
 }
 
 }  // namespace
