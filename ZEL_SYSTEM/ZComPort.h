@@ -30,7 +30,7 @@ class ZComPort {
   // Called on the reader thread for every received byte, before it is stored.
   virtual void onReceiveByte(unsigned char byte);
   virtual const char* getClassName() const { return className(); }
-  static const char* className() { return "ZComPort"; }
+  virtual const char* className() const { return "ZComPort"; }
   // Closes a port that is still open, so that the reader thread never outlives the object.
   virtual ~ZComPort();
 

@@ -12,7 +12,7 @@ class ZComPortSettings {
   virtual ~ZComPortSettings();
 
   virtual const char* getClassName() const { return className(); }
-  static const char* className() { return "ZComPortSettings"; }
+  virtual const char* className() const { return "ZComPortSettings"; }
 
   // "com1", 9600 baud, no parity, 8 data bits, one stop bit.
   void setDefaults();

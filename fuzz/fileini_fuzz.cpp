@@ -17,6 +17,7 @@
 #include "ZEL_UTIL/ZString.h"
 #include "ZEL_UTIL/ZStringList.h"
 #include "fuzz/FuzzSupport.h"
+#include "tests/support/ZStringBytes.h"
 
 using fuzzsupport::check;
 
@@ -43,7 +44,6 @@ bool soundSection(const std::string& s) { return !has(s, "]\r\n"); }
 bool soundKey(const std::string& k) { return !k.empty() && !has(k, "=\r\n[") && !isBlank(k.front()) && k.front() != ';'; }
 bool soundValue(const std::string& v) { return !v.empty() && !hasLineEnd(v); }
 
-std::string textOf(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 // KALMO_FUZZ_TRACE=1 prints every step, for reading a saved input.
 const bool tracing = std::getenv("KALMO_FUZZ_TRACE") != nullptr;
@@ -112,7 +112,7 @@ void edit(ZFileIni& ini, FuzzedDataProvider& input, const std::vector<std::strin
   for (int step = 0; step < 24 && input.remaining_bytes() > 0; ++step) {
     // The read-back checks hold while the content is one the format describes; an edit with an
     // unsound text may leave it otherwise.
-    const bool searchable = wellFormed(textOf(ini.content));
+    const bool searchable = wellFormed(bytesOf(ini.content));
     std::string section = pickName(input, found);
     std::string key = pickName(input, found);
     std::string value = input.ConsumeRandomLengthString(16);
@@ -122,7 +122,7 @@ void edit(ZFileIni& ini, FuzzedDataProvider& input, const std::vector<std::strin
     const int operation = input.ConsumeIntegralInRange(0, 12);
     if (tracing) {
       std::fprintf(stderr, "content \"%s\"\nstep %d: op %d section \"%s\" key \"%s\" value \"%s\"\n",
-                   shown(textOf(ini.content)).c_str(), step, operation, shown(section).c_str(), shown(key).c_str(),
+                   shown(bytesOf(ini.content)).c_str(), step, operation, shown(section).c_str(), shown(key).c_str(),
                    shown(value).c_str());
     }
     switch (operation) {
@@ -132,7 +132,7 @@ void edit(ZFileIni& ini, FuzzedDataProvider& input, const std::vector<std::strin
       case 1:
         ini.setValue(zs, zk, zv);
         if (searchable && soundSection(section) && soundKey(key) && soundValue(value)) {
-          check(textOf(ini.getValue(zs, zk, ZString("\x01"))) == value, "a value set reads back");
+          check(bytesOf(ini.getValue(zs, zk, ZString("\x01"))) == value, "a value set reads back");
         }
         break;
       case 2: {
@@ -170,7 +170,7 @@ void edit(ZFileIni& ini, FuzzedDataProvider& input, const std::vector<std::strin
                           value.front() != ';' && value.front() != '[' && value.rfind("maxEntries=", 0) != 0;
         if (searchable && soundSection(section) && !section.empty() && soundEntry && ini.getInt(zs, "maxEntries", 10) >= 1) {
           ZStringList list;
-          check(ini.getList(zs, list) >= 1 && textOf(list.getAt(0)) == value, "a list entry added comes first");
+          check(ini.getList(zs, list) >= 1 && bytesOf(list.getAt(0)) == value, "a list entry added comes first");
         }
         break;
       }
@@ -207,12 +207,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(ini.content.endsWith("\r\n"), "the content ends with a line end after open");
     edit(ini, input, headersIn(content));
     check(ini.save() == 1, "save writes the file");
-    const std::string saved = textOf(ini.content);
+    const std::string saved = bytesOf(ini.content);
 
     ZFileIni reread;
     check(reread.open(name, 0, 1) == 1, "the saved file opens");
     // A mask byte of 0 leaves the header's '+' in memory; the text itself must be the same.
-    std::string again = textOf(reread.content);
+    std::string again = bytesOf(reread.content);
     if (again.size() > 15 && saved.size() > 15) again[15] = saved[15];
     // Open gives a file that does not end with a line end one (an edit with a line end inside a
     // text can leave the content without it).

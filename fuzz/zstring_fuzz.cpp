@@ -8,12 +8,12 @@
 
 #include "ZEL_UTIL/ZString.h"
 #include "fuzz/FuzzSupport.h"
+#include "tests/support/ZStringBytes.h"
 
 using fuzzsupport::check;
 
 namespace {
 
-std::string bytesOf(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 // Every occurrence from left to right, the search going on behind each replacement.
 int replaceAll(std::string& text, const std::string& search, const std::string& replacement) {

@@ -22,6 +22,7 @@
 #include "sim/Simulator.h"
 #include "tests/support/CpuUse.h"
 #include "tests/support/MessageBoxCapture.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
@@ -35,7 +36,6 @@ std::string bytesOf(const ZMem& block, int count) {
   return std::string(reinterpret_cast<const char*>(block.getData()), static_cast<std::size_t>(count));
 }
 
-std::string bytesOf(const ZString& value) { return std::string(value.getBuffer(), static_cast<std::size_t>(value.getLength())); }
 
 // What is left in the receive buffer, taken out.
 std::string leftInBuffer(ZComPort& port) {

@@ -14,6 +14,7 @@
 #include "ZEL_SYSTEM/ZComPort.h"
 #include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_UTIL/ZString.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
@@ -25,9 +26,6 @@ std::string bytesOf(const ZMem& block, int count) {
   return std::string(reinterpret_cast<const char*>(block.getData()), static_cast<std::size_t>(count));
 }
 
-std::string bytesOf(const ZString& value) {
-  return std::string(value.getBuffer(), static_cast<std::size_t>(value.getLength()));
-}
 
 class DevicePort : public testing::Test {
  protected:
