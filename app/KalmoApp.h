@@ -2,6 +2,7 @@
 // into command tokens and carries them out over the serial port.
 #pragma once
 #include "ZEL_SYSTEM/ZComPort.h"
+#include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_UTIL/ZString.h"
 #include "ZEL_UTIL/ZStringList.h"
 
@@ -49,4 +50,20 @@ class KalmoApp {
   int sendCommand(const ZString& token);
   int powerOn(const ZString& token);
   ZString buildCommand(const ZString& token) const;
+
+  // The burn's steps (KalmoFlash.cpp), in their order. Each writes its own failure messages and
+  // returns 1 on success, 0 on failure.
+  int enterProgrammingMode();
+  int queryBlockSize(int& blockSize);
+  int loadImage(const ZString& fileName, ZMem& image);
+  int eraseChip();
+  int setAddressZero();
+  int writeImage(const ZMem& image, int blockSize);
+  int readBack(ZMem& readBackImage, int blockSize);
+  int verifyImage(const ZMem& image, int blockSize);
+  int leaveProgrammingMode();
+  // Sends the command's bytes and then the data's, one write call a byte, and waits up to
+  // timeoutMs for the carriage return that confirms it.
+  int commandAwaitingCr(const unsigned char* command, int length, int timeoutMs,
+                        const unsigned char* data = nullptr, int dataLength = 0);
 };
