@@ -100,6 +100,10 @@ class ZHexFile::Parser {
   explicit Parser(ZMem& target) : image(target), grownSize(static_cast<std::uint64_t>(target.getSize())) {}
 
   bool ok() const { return result; }
+  void fail() { result = false; }
+
+  // Whether a line that is still being gathered (its "\n" not yet seen) can no longer be valid.
+  static bool overlong(std::size_t length) { return length > static_cast<std::size_t>(longestLine) + 1; }
   int getDataRecordCount() const { return dataRecords; }
 
   // Feeds the text from first to last (exclusive): every line that ends in "\n", and the rest,
@@ -117,6 +121,11 @@ class ZHexFile::Parser {
   // One line without its "\n"; blanks around it do not count and blank lines are skipped.
   void line(const char* first, const char* last) {
     if (!result) return;
+    if (last > first && last[-1] == '\r') --last;
+    if (last - first > longestLine) {
+      result = false;
+      return;
+    }
     while (first < last && isBlank(*first)) ++first;
     while (last > first && isBlank(last[-1])) --last;
     if (first == last) return;
@@ -204,6 +213,7 @@ bool ZHexFile::load(const ZString& fileName, ZMem& image) {
       const char* newline = static_cast<const char*>(std::memchr(first, '\n', got));
       if (newline == nullptr) {
         partialLine.append(first, last);
+        if (Parser::overlong(partialLine.size())) parser.fail();
         continue;
       }
       partialLine.append(first, newline);
@@ -213,6 +223,7 @@ bool ZHexFile::load(const ZString& fileName, ZMem& image) {
     }
     const char* rest = parser.feed(first, last);
     partialLine.assign(rest, last);
+    if (Parser::overlong(partialLine.size())) parser.fail();
   }
   bool readFailed = !file.errorText.isEmpty();
   file.close();

@@ -13,16 +13,23 @@ class ZHexFile {
   // Addresses from here on are refused: no 8- or 16-bit target has that much flash, and a file
   // that names them would otherwise grow the image to gigabytes.
   static constexpr unsigned maxImageSize = 16u * 1024u * 1024u;
+  // The longest line a record can take without its line end: ':' and 260 bytes (count, address,
+  // type, 255 data bytes, checksum) as pairs of digits. A longer line fails the load as soon as
+  // it is seen, so that a file without line ends (a device, a FIFO, a broken download) is never
+  // gathered up in memory.
+  static constexpr int longestLine = 1 + 2 * 260;
 
   virtual const char* getClassName() const { return className(); }
   virtual const char* className() const { return "ZHexFile"; }
   virtual ~ZHexFile() = default;
 
   // Reads the file and parses it into image. False if the file cannot be read or does not parse.
+  // The file is read in pieces, so a device or a FIFO is read as far as its first bad line.
   bool load(const ZString& fileName, ZMem& image);
 
   // Fills image from the text of a HEX file. Every record must be well formed: ':' and then only
-  // hexadecimal digits, as many as its byte count asks for, and a matching checksum. Bytes that
+  // hexadecimal digits, as many as its byte count asks for, and a matching checksum; no line may
+  // be longer than longestLine and its line end ("\n" or "\r\n"), blanks included. Bytes that
   // no record sets keep the value they had. On success the image ends at the highest address
   // filled; on failure it keeps what was filled up to the bad record.
   bool parse(const ZString& text, ZMem& image);

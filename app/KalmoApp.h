@@ -2,6 +2,7 @@
 // into command tokens and carries them out over the serial port.
 #pragma once
 #include "ZEL_SYSTEM/ZComPort.h"
+#include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_UTIL/ZString.h"
 #include "ZEL_UTIL/ZStringList.h"
 
@@ -50,4 +51,29 @@ class KalmoApp {
   int sendCommand(const ZString& token);
   int powerOn(const ZString& token);
   ZString buildCommand(const ZString& token) const;
+
+  // The burn's steps (KalmoFlash.cpp), in their order. Each writes its own failure messages and
+  // returns 1 on success, 0 on failure; a run that is being cancelled stops after the exchange in
+  // flight with 0 and no message.
+  int enterProgrammingMode();
+  void resynchronise();
+  int queryBlockSize(int& blockSize);
+  // fileBytes: the file's own byte count; the image may be one byte longer, made a whole word.
+  int loadImage(const ZString& fileName, ZMem& image, int& fileBytes);
+  int eraseChip();
+  int setAddressZero();
+  int writeImage(const ZMem& image, int fileBytes, int blockSize);
+  int readBack(ZMem& readBackImage, int blockSize);
+  int verifyImage(const ZMem& image, int blockSize);
+  int leaveProgrammingMode();
+
+  // How the answer to a command that a carriage return confirms ended: with its CR, with bytes
+  // that no CR followed (the programmer refused), or with nothing in time.
+  enum class Confirmation { confirmed, refused, timedOut };
+  // Sends the command's bytes and then the data's, one write call a byte, and waits up to
+  // timeoutMs for the carriage return that confirms it.
+  Confirmation commandAwaitingCr(const unsigned char* command, int length, int timeoutMs,
+                                 const unsigned char* data = nullptr, int dataLength = 0);
+  // How long the bytes take on the line at the port's baud rate, rounded up.
+  int wireTimeMs(int bytes) const;
 };

@@ -68,7 +68,16 @@ ProgrammerDevice::Clock::duration millis(double ms) {
 
 ProgrammerDevice::ProgrammerDevice(const SimulatorOptions& options)
     : options(options), pause(millis(options.preambleGapMs)), flashMemory(options.flashSize),
-      eepromMemory(options.eepromSize) {}
+      eepromMemory(options.eepromSize) {
+  // Left by a client that went away in the middle of a block: the header is in, the data is not.
+  if (options.pendingBlock > 0) {
+    letter = 'B';
+    operands = {static_cast<std::uint8_t>(options.pendingBlock >> 8), static_cast<std::uint8_t>(options.pendingBlock),
+                'F'};
+    std::vector<Reply> none;
+    blockHeader(Clock::now(), none);
+  }
+}
 
 void ProgrammerDevice::loadFlash(std::size_t offset, const std::vector<std::uint8_t>& bytes) {
   flashMemory.write(offset, bytes.data(), bytes.size());
@@ -91,6 +100,8 @@ void ProgrammerDevice::receive(std::uint8_t byte, Clock::time_point at, std::vec
     case State::blockData:
       block.push_back(byte);
       if (block.size() == blockCount) blockLoad(at, replies);
+      return;
+    case State::hung:
       return;
     case State::preamble:
       if (byte == preamble[preambleMatched]) {
@@ -170,13 +181,7 @@ void ProgrammerDevice::finishToken(Clock::time_point at, std::vector<Reply>& rep
 void ProgrammerDevice::finishOperands(Clock::time_point at, std::vector<Reply>& replies) {
   state = State::command;
   if (letter == 'B') {
-    blockCount = (static_cast<std::size_t>(operands[0]) << 8) | operands[1];
-    block.clear();
-    if (blockCount > 0) {
-      state = State::blockData;
-      return;
-    }
-    blockLoad(at, replies);
+    blockHeader(at, replies);
     return;
   }
   if (letter == 'g') {
@@ -186,20 +191,50 @@ void ProgrammerDevice::finishOperands(Clock::time_point at, std::vector<Reply>& 
   execute(letter, at, replies);
 }
 
+void ProgrammerDevice::blockHeader(Clock::time_point at, std::vector<Reply>& replies) {
+  blockCount = (static_cast<std::size_t>(operands[0]) << 8) | operands[1];
+  block.clear();
+  const char memoryType = static_cast<char>(operands[2]);
+  if (memoryType != 'F' && memoryType != 'E') {
+    take("B " + std::to_string(blockCount) + " " + std::string(1, memoryType));
+    answer({'?'}, at, replies);
+    return;
+  }
+  if (memoryType == 'F' && blockCount % 2 != 0) {
+    take("B " + std::to_string(blockCount) + " F");
+    state = State::hung;
+    deviceStatus.hung = true;
+    return;
+  }
+  if (blockCount == 0) {
+    blockLoad(at, replies);
+    return;
+  }
+  state = State::blockData;
+  deviceStatus.blockPending = true;
+}
+
+// A block into the protected range, from refuseFrom on: the bootloader's own section.
+bool ProgrammerDevice::refusedBlock() const {
+  return options.refuseBlocks && deviceStatus.address * 2 + blockCount > options.refuseFrom;
+}
+
 void ProgrammerDevice::blockLoad(Clock::time_point at, std::vector<Reply>& replies) {
   state = State::command;
+  deviceStatus.blockPending = false;
   char memoryType = static_cast<char>(operands[2]);
   take("B " + std::to_string(blockCount) + " " + std::string(1, memoryType));
   std::vector<std::uint8_t> done = {cr};
-  if (memoryType == 'F') {
+  if (memoryType == 'F' && refusedBlock()) {
+    // Nothing is written, and the refusal is all the answer: no CR follows it.
+    done = {0x00};
+  } else if (memoryType == 'F') {
     if (!flashMemory.write(deviceStatus.address * 2, block.data(), block.size())) done = {'?'};
-    deviceStatus.address += (blockCount + 1) / 2;
+    deviceStatus.address += blockCount / 2;
     at += millis(options.pageWriteMs);
-  } else if (memoryType == 'E') {
+  } else {
     if (!eepromMemory.write(deviceStatus.address, block.data(), block.size())) done = {'?'};
     deviceStatus.address += blockCount;
-  } else {
-    done = {'?'};
   }
   answer(done, at, replies);
 }
@@ -332,6 +367,9 @@ void ProgrammerDevice::answer(std::vector<std::uint8_t> bytes, Clock::time_point
   long number = deviceStatus.commands;
   if (options.neverAnswer) return;
   if (std::find(options.dropAnswers.begin(), options.dropAnswers.end(), number) != options.dropAnswers.end()) return;
+  if (std::find(options.refuseCommands.begin(), options.refuseCommands.end(), number) != options.refuseCommands.end()) {
+    bytes = {'?'};
+  }
   if (options.lateMs > 0 && (options.lateCommand == 0 || options.lateCommand == number)) at += millis(options.lateMs);
   if (options.noiseCommand == 0 || options.noiseCommand == number) {
     std::vector<std::uint8_t> noisy = noiseBytes(options.garbageBeforeAnswer);

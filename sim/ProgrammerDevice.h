@@ -6,7 +6,11 @@
 // - the AVR109 bootloader commands, answered as AVR109 does ('?' for an unknown command). Flash is
 //   addressed in words: 'A' sets a word address, and a block of n bytes ('B'/'g' with type 'F')
 //   covers n bytes from byte address 2 * address on and advances the address by n / 2 rounded up.
-//   EEPROM (type 'E') is addressed in bytes.
+//   EEPROM (type 'E') is addressed in bytes. A block load of another memory type is answered '?'
+//   at once, without data. A flash block of an odd size hangs the device as it hangs real firmware,
+//   whose page-fill loop takes two bytes a turn and so never counts down to zero: from its header
+//   on every byte is taken as fill data and nothing is answered any more, until the simulator is
+//   started again (the device's reset).
 // Bytes come in with the time they arrived; answers go out with the earliest time they may be
 // sent, so that the caller models the line. The faults of the options are applied here, except the
 // splitting of answers, which is the line's.
@@ -31,6 +35,8 @@ struct DeviceStatus {
   bool bootloaderExited = false;  // after 'E'
   long commands = 0;              // commands taken so far, the number the faults count with
   unsigned long address = 0;      // the current address (words for flash)
+  bool hung = false;              // an odd flash block has trapped the device in its fill loop
+  bool blockPending = false;      // a block load waits for its data bytes
 };
 
 class ProgrammerDevice {
@@ -70,14 +76,16 @@ class ProgrammerDevice {
   DeviceStatus status() const { return deviceStatus; }
 
  private:
-  enum class State { command, preamble, token, operands, blockData };
+  enum class State { command, preamble, token, operands, blockData, hung };
 
   void startCommand(std::uint8_t byte, Clock::time_point at, std::vector<Reply>& replies);
   void endPause(Clock::time_point at, std::vector<Reply>& replies);
   void finishToken(Clock::time_point at, std::vector<Reply>& replies);
   void finishOperands(Clock::time_point at, std::vector<Reply>& replies);
   void execute(std::uint8_t letter, Clock::time_point at, std::vector<Reply>& replies);
+  void blockHeader(Clock::time_point at, std::vector<Reply>& replies);
   void blockLoad(Clock::time_point at, std::vector<Reply>& replies);
+  bool refusedBlock() const;
   void blockRead(Clock::time_point at, std::vector<Reply>& replies);
   std::uint8_t readFlash(std::size_t byteAddress) const;
   void take(const std::string& description);

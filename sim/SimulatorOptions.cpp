@@ -111,6 +111,23 @@ const std::vector<Option>& optionTable() {
        whole(&SimulatorOptions::noiseCommand, 1, 0x7FFFFFFF)},
       {"--split-answers", "MS", "write answers one byte at a time, MS between the bytes (0 allowed)",
        millis(&SimulatorOptions::splitAnswersMs)},
+      {"--refuse-from", "ADDRESS", "refuse flash blocks that reach byte ADDRESS: answer 0x00, no CR, nothing written",
+       [](const std::string& value, SimulatorOptions& options) {
+         long long address;
+         if (!toWhole(value, 0, 0x7FFFFFFF, address)) return false;
+         options.refuseBlocks = true;
+         options.refuseFrom = static_cast<std::size_t>(address);
+         return true;
+       }},
+      {"--refuse-command", "K", "answer the K-th command with '?' alone, as firmware without it (repeatable)",
+       [](const std::string& value, SimulatorOptions& options) {
+         long long number;
+         if (!toWhole(value, 1, 0x7FFFFFFF, number)) return false;
+         options.refuseCommands.push_back(static_cast<long>(number));
+         return true;
+       }},
+      {"--pending-block", "N", "start as if 'B' N 'F' had come and wait for its N data bytes (an odd N hangs)",
+       whole(&SimulatorOptions::pendingBlock, 1, 65535)},
       {"--transcript", "FILE", "log every byte both ways: lines \"> XX ...\" (to the device), \"< XX ...\" (from it)",
        text(&SimulatorOptions::transcriptFile)},
       {"--dump-flash", "FILE", "write the flash contents raw to FILE at the end", text(&SimulatorOptions::dumpFlashFile)},

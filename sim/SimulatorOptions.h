@@ -36,6 +36,10 @@ struct SimulatorOptions {
   std::size_t extraAfterAnswer = 0;    // this many noise bytes follow an answer
   long noiseCommand = 0;               // 0: every answer gets the noise; K: only the K-th command's
   double splitAnswersMs = -1;          // >= 0: answers go out one byte a write, this long between bytes
+  bool refuseBlocks = false;           // flash blocks that reach byte address refuseFrom are refused
+  std::size_t refuseFrom = 0;          // with 0x00 and no CR, and not written
+  std::vector<long> refuseCommands;    // 1-based numbers of commands answered '?' in place of their answer
+  std::size_t pendingBlock = 0;        // > 0: starts waiting for the data of a flash block of this size
 
   // Records.
   std::string transcriptFile;  // every byte both ways, as the transcript text (Transcript.h)

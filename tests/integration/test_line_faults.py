@@ -209,7 +209,7 @@ class LineFaults(KalmoTestCase):
                 result = self.burn(sim)
                 self.assertEnded(result, self.header(sim.path) + output, status, waits)
                 if options[0] == "--never-answer":
-                    self.assertTrue(sim.received().startswith(b"PP"))
+                    self.assertTrue(sim.received().startswith(b"P" + b"\x1b" * 1028 + b"P"))
                     self.assertGreater(result.seconds, ENTER + ENTER_RETRY - 0.5, "the retry waited its time")
                 elif status == 1:
                     # The late answer comes after the run; the next run must not take it for its own.
@@ -236,6 +236,49 @@ class LineFaults(KalmoTestCase):
         monitor.close()
         self.assertEnded(result, self.header(sim.path) + STARTED + ERASED + b"schreibe/write 300 Bytes: "
                          + b"Fehler: beim Schreiben der Daten.\nError: on write data.\n", 1, BLOCK_WRITE)
+
+    def test_refused_answer_ends_its_step_without_its_time_out(self):
+        # A refusal (a byte that no CR follows) costs a short grace, not the step's time-out: each
+        # run stays well below a clean burn plus half the time-out of the step that was refused.
+        clean = self.burn(self.simulator())
+        self.assertEqual(clean.status, 0)
+        second_p = 1 + 1028 + 1  # after the first P and its ESC fill
+        written = STARTED + ERASED + b"schreibe/write 300 Bytes: "
+        cases = [
+            (["--refuse-command", "1", "--refuse-command", str(second_p)],
+             b"Fehler: beim Starten des Programmierungs Modus.\nError: on starting programming mode.\n", ENTER_RETRY),
+            (["--refuse-command", str(ERASE_CMD)], STARTED + b"Fehler: Timeout oder Fehler beim Loeschen des Chips.\n"
+             b"Error: timeout or error on erease chip.\n", ERASE),
+            (["--refuse-command", str(ADDRESS_WRITE)], written
+             + b"Fehler: beim Schreiben der Adresse.\nError: on write address.\n", ADDRESS),
+            (["--refuse-from", "0x100"], written + b"..Fehler: beim Schreiben der Daten.\nError: on write data.\n",
+             BLOCK_WRITE),
+            (["--refuse-command", str(LEAVE_CMD)], STARTED + ERASED + WRITTEN + VERIFIED, LEAVE),
+        ]
+        for options, output, timeout in cases:
+            with self.subTest(options=" ".join(options)):
+                sim = self.simulator(*options)
+                monitor = Monitor()
+                result = self.burn(sim, env={"KALMO_DEBUG_PORT": str(monitor.port)})
+                monitor.close()
+                self.assertEnded(result, self.header(sim.path) + output, 1, 0)
+                self.assertLess(result.seconds, clean.seconds + timeout / 2)
+                if options[0] == "--refuse-from":
+                    self.assertIn(b"Block abgelehnt/refused: Byte 0x0100\r\n", monitor.data)
+                    self.assertLineStillWorks(self.simulator())
+
+    def test_noise_before_a_long_block_on_a_slow_line(self):
+        # Noise left behind the address's CR is the first byte a block's answer read finds; the
+        # block itself is still on the wire for half a second, and its CR comes after that.
+        image = bytes((i * 5 + 1) & 0xFF for i in range(2048))
+        sim = self.simulator("--baud", "19200", "--block-size", "1024", "--extra-after-answer", "7",
+                             "--noise-command", str(ADDRESS_WRITE))
+        path = self.write_file("long.hex", hex_text(image))
+        result = self.measured(sim.path, "-b", path, "-n")
+        self.assertEnded(result, self.header(sim.path) + STARTED + ERASED
+                         + b"schreibe/write 2048 Bytes: .. OK\n" + FINISHED, 0, 2.0)
+        sim.stop()
+        self.assertEqual(sim.flash()[:2048], image)
 
 
 if __name__ == "__main__":

@@ -240,23 +240,40 @@ TEST(SimAvr109, FlashIsAddressedInWordsAndEndsAtItsSize) {
   options.flashSize = 256;
   Rig rig(options);
   ASSERT_TRUE(rig.ready()) << rig.simulator.errorText();
-  // Word 0x10 is byte 0x20; an odd block of 3 bytes moves on by 2 words.
+  // Word 0x10 is byte 0x20; a block of 4 bytes moves on by 2 words.
   EXPECT_EQ(rig.client->exchange(command('A', {0x00, 0x10}), 1), cr);
-  EXPECT_EQ(rig.client->exchange(command('B', {0, 3, 'F', 1, 2, 3}), 1), cr);
+  EXPECT_EQ(rig.client->exchange(command('B', {0, 4, 'F', 1, 2, 3, 0xFF}), 1), cr);
   EXPECT_EQ(rig.client->exchange(command('B', {0, 2, 'F', 4, 5}), 1), cr);
   Bytes flash = rig.simulator.flash();
   EXPECT_EQ(Bytes(flash.begin() + 0x20, flash.begin() + 0x26), (Bytes{1, 2, 3, 0xFF, 4, 5}));
   EXPECT_EQ(rig.client->exchange(command('A', {0x00, 0x10}), 1), cr);
   EXPECT_EQ(rig.client->exchange(command('g', {0, 6, 'F'}), 6), (Bytes{1, 2, 3, 0xFF, 4, 5}));
+  // A memory type the device does not have is refused before any data.
+  EXPECT_EQ(rig.client->exchange(command('B', {0, 4, 'X'}), 1), Bytes{'?'});
   // Words 0x7F and on: the block runs past the end of 256 bytes.
   EXPECT_EQ(rig.client->exchange(command('A', {0x00, 0x7F}), 1), cr);
   EXPECT_EQ(rig.client->exchange(command('B', {0, 4, 'F', 9, 9, 9, 9}), 1), Bytes{'?'});
   EXPECT_EQ(rig.simulator.flash()[255], 9);
   // EEPROM counts in bytes.
   EXPECT_EQ(rig.client->exchange(command('A', {0x00, 0x03}), 1), cr);
-  EXPECT_EQ(rig.client->exchange(command('B', {0, 2, 'E', 7, 8}), 1), cr);
+  EXPECT_EQ(rig.client->exchange(command('B', {0, 3, 'E', 7, 8, 9}), 1), cr);
   EXPECT_EQ(rig.simulator.eeprom()[3], 7);
-  EXPECT_EQ(rig.simulator.eeprom()[4], 8);
+  EXPECT_EQ(rig.simulator.eeprom()[5], 9);
+}
+
+// Flash is filled a word at a time: an odd block never ends, and the device takes every byte
+// after its header as fill data, answering nothing, commands and preambles alike.
+TEST(SimAvr109, OddFlashBlockHangsTheDevice) {
+  Rig rig;
+  ASSERT_TRUE(rig.ready()) << rig.simulator.errorText();
+  ASSERT_TRUE(rig.client->send(command('B', {0, 3, 'F', 1, 2, 3})));
+  EXPECT_EQ(rig.client->drain(), Bytes());
+  ASSERT_TRUE(rig.client->send(command('P') + Bytes(1100, 0x1B) + command('P') + preamble + bytesOf("q")));
+  EXPECT_EQ(rig.client->drain(), Bytes());
+  EXPECT_TRUE(rig.simulator.status().hung);
+  EXPECT_FALSE(rig.simulator.status().programming);
+  EXPECT_EQ(rig.simulator.commands(), std::vector<std::string>{"B 3 F"});
+  EXPECT_EQ(rig.simulator.flash()[0], 0xFF);
 }
 
 TEST(SimFaults, IgnoresTheFirstP) {
@@ -269,6 +286,50 @@ TEST(SimFaults, IgnoresTheFirstP) {
   EXPECT_FALSE(rig.simulator.status().programming);
   EXPECT_EQ(rig.client->exchange(command('P'), 1), cr);
   EXPECT_TRUE(rig.simulator.status().programming);
+}
+
+// The bootloader's own section: blocks that reach into it get 0x00 and no CR, and stay unwritten.
+TEST(SimFaults, RefusesBlocksFromAnAddress) {
+  SimulatorOptions options;
+  options.refuseBlocks = true;
+  options.refuseFrom = 0x100;
+  Rig rig(options);
+  ASSERT_TRUE(rig.ready()) << rig.simulator.errorText();
+  EXPECT_EQ(rig.client->exchange(command('A', {0x00, 0x78}), 1), cr);  // byte 0xF0
+  EXPECT_EQ(rig.client->exchange(command('B', {0, 16, 'F'}) + pattern(16), 1), cr);
+  EXPECT_EQ(rig.client->exchange(command('B', {0, 2, 'F', 1, 2}), 2), Bytes{0x00});
+  EXPECT_EQ(rig.client->exchange(command('A', {0x00, 0x7C}), 1), cr);  // byte 0xF8: runs into it
+  EXPECT_EQ(rig.client->exchange(command('B', {0, 16, 'F'}) + Bytes(16, 0), 2), Bytes{0x00});
+  Bytes flash = rig.simulator.flash();
+  EXPECT_EQ(Bytes(flash.begin() + 0xF0, flash.begin() + 0x100), pattern(16));
+  EXPECT_EQ(flash[0x100], 0xFF);
+  EXPECT_EQ(rig.client->exchange(command('a'), 1), Bytes{'Y'});
+}
+
+// A run that ended in the middle of a block leaves the device waiting for the rest of it, for the
+// next client too: it started that way here, and it stays so when a client leaves mid-block.
+TEST(SimFaults, PendingBlockWaitsForItsDataAcrossClients) {
+  SimulatorOptions options;
+  options.pendingBlock = 8;
+  ProgrammerSimulator simulator(options);
+  ASSERT_TRUE(simulator.start()) << simulator.errorText();
+  EXPECT_TRUE(simulator.status().blockPending);
+  {
+    Client client(simulator.slavePath());
+    ASSERT_TRUE(client.send(command('P') + Bytes{0x1B, 0x1B}));
+    EXPECT_EQ(client.drain(), Bytes());
+  }
+  Client client(simulator.slavePath());
+  ASSERT_TRUE(client.send(Bytes(5, 0x1B)));
+  EXPECT_EQ(client.read(1), cr);
+  EXPECT_FALSE(simulator.status().blockPending);
+  EXPECT_EQ(client.exchange(command('B', {0, 4, 'F', 1, 2}), 1), Bytes());
+  EXPECT_TRUE(simulator.status().blockPending);
+  EXPECT_EQ(client.exchange(Bytes{3, 4}, 1), cr);
+  EXPECT_EQ(client.exchange(command('P'), 1), cr);
+  EXPECT_EQ(simulator.commands(), (std::vector<std::string>{"B 8 F", "B 4 F", "P"}));
+  Bytes flash = simulator.flash();
+  EXPECT_EQ(Bytes(flash.begin(), flash.begin() + 12), (Bytes{'P', 0x1B, 0x1B, 0x1B, 0x1B, 0x1B, 0x1B, 0x1B, 1, 2, 3, 4}));
 }
 
 TEST(SimFaults, BlockSupportAnswers) {
@@ -497,7 +558,8 @@ TEST(SimOptions, CommandLineSetsEveryOptionAndRefusesBadOnes) {
                                  "--ignore-first-p", "1", "--block-mode-refused", "--drop-answer", "3",
                                  "--drop-answer=5", "--no-lf", "--late-ms", "600", "--late-command", "2",
                                  "--corrupt-readback", "5:0xFF", "--never-answer", "--hangup-after", "10",
-                                 "--transcript", "t.txt", "--flash-size", "1024", "--dump-flash", "f.bin"},
+                                 "--transcript", "t.txt", "--flash-size", "1024", "--dump-flash", "f.bin",
+                                 "--refuse-from", "0x7000", "--pending-block", "1024"},
                                 options, help, error))
       << error;
   EXPECT_FALSE(help);
@@ -518,11 +580,14 @@ TEST(SimOptions, CommandLineSetsEveryOptionAndRefusesBadOnes) {
   EXPECT_EQ(options.transcriptFile, "t.txt");
   EXPECT_EQ(options.flashSize, 1024u);
   EXPECT_EQ(options.dumpFlashFile, "f.bin");
+  EXPECT_TRUE(options.refuseBlocks);
+  EXPECT_EQ(options.refuseFrom, 0x7000u);
+  EXPECT_EQ(options.pendingBlock, 1024u);
 
   const std::vector<std::vector<std::string>> bad = {
       {"--bogus"},          {"--baud"},          {"--baud", "fast"},         {"--block-size", "65536"},
       {"--block-size", "-1"}, {"--no-lf=1"},     {"--corrupt-readback", "5:256"}, {"--late-ms", "1e9"},
-      {"--drop-answer", "0"}, {"--transcript", ""},
+      {"--drop-answer", "0"}, {"--transcript", ""},      {"--pending-block", "0"}, {"--refuse-from", "x"},
   };
   for (const std::vector<std::string>& args : bad) {
     SimulatorOptions ignored;

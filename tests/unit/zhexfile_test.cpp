@@ -106,6 +106,48 @@ TEST(ZHexFileParse, MalformedRecordsFail) {
   }
 }
 
+// The longest record: 255 data bytes, 521 characters.
+std::string longestRecord() {
+  std::string line = ":FF000000";
+  unsigned sum = 0xFF;
+  static const char digits[] = "0123456789ABCDEF";
+  for (int i = 0; i < 255; ++i) {
+    line += digits[(i >> 4) & 15];
+    line += digits[i & 15];
+    sum += static_cast<unsigned>(i);
+  }
+  unsigned checksum = (0x100 - (sum & 0xFF)) & 0xFF;
+  line += digits[checksum >> 4];
+  line += digits[checksum & 15];
+  return line;
+}
+
+TEST(ZHexFileParse, LinesLongerThanTheLongestRecordFail) {
+  const std::string record = longestRecord();
+  ASSERT_EQ(record.size(), static_cast<std::size_t>(ZHexFile::longestLine));
+  struct Case {
+    const char* what;
+    std::string text;
+    bool ok;
+  } cases[] = {
+      {"the longest record, LF", record + "\n", true},
+      {"the longest record, CR LF", record + "\r\n", true},
+      {"the longest record as the last line", record, true},
+      {"a blank in front of it", " " + record + "\r\n", false},
+      {"a line of blanks", std::string(600, ' ') + "\n", false},
+      {"zero bytes without a line end", std::string(4096, '\0'), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ZMem image(0);
+    ZHexFile hex;
+    EXPECT_EQ(hex.parse(ZString(c.text.data(), static_cast<int>(c.text.size())), image), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(image.getAt(254), 254);
+    }
+  }
+}
+
 // A failed parse leaves the image as growing it byte by byte makes it: to the address of the
 // first byte beyond it plus 1001 bytes.
 TEST(ZHexFileParse, FailureLeavesTheImageWithItsGrowthSlack) {
@@ -198,6 +240,29 @@ TEST(ZHexFileLoad, FileThatCannotBeReadFails) {
 
   dir.write("bad.hex", ":0100000011EE\r\nnonsense\r\n");
   EXPECT_FALSE(hex.load((dir / "bad.hex").c_str(), image));
+}
+
+// The file is read in pieces of 64 KiB: a line may be split between two of them, but a line too
+// long for any record is refused as soon as it is seen, not gathered up.
+TEST(ZHexFileLoad, LinesAcrossPiecesAndLinesWithoutEnd) {
+  ScratchDirectory dir;
+  ZHexFile hex;
+  const std::string record = longestRecord();
+  // The record and its CR end the first piece; its LF begins the second.
+  const std::string split = std::string(65536 - record.size() - 1, '\n') + record + "\r\n:00000001FF\r\n";
+  ZMem image(0);
+  EXPECT_TRUE(hex.load(dir.write("split.hex", split).c_str(), image));
+  EXPECT_EQ(image.getSize(), 255);
+
+  const std::string cases[] = {
+      ":0100000011EE\r\n" + std::string(3 << 20, '\0'),
+      ":0100000011EE\r\n" + std::string(65536 - 15 - 100, '\n') + std::string(70000, ' ') + "\n",
+  };
+  for (const std::string& text : cases) {
+    ZMem refused(0);
+    EXPECT_FALSE(hex.load(dir.write("long.hex", text).c_str(), refused));
+    EXPECT_EQ(refused.getAt(0), 0x11);
+  }
 }
 
 }  // namespace
