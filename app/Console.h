@@ -12,7 +12,8 @@ class Console {
  public:
   // Writes the text's bytes to standard output and flushes.
   static void write(const ZString& text);
-  // Reads one key without echo and without waiting for Enter; -1 when the input has ended.
+  // Reads one key without echo and without waiting for Enter; -1 when the input has ended, -2
+  // when the run was cancelled while it waited.
   static int readKey();
   // Clears the screen (on a terminal only).
   static void clearScreen();
