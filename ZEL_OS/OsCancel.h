@@ -16,4 +16,8 @@ void releaseCancelSignals();
 // Windows every console event counts as 2). Safe to ask from any thread.
 int cancelSignal();
 
+// Sends the process its own Ctrl-C (POSIX: SIGINT; Windows: the console's Ctrl-C event, to every
+// process on the console). For tests. Returns whether it went out.
+bool sendCancelSignal();
+
 }  // namespace zos

@@ -57,4 +57,6 @@ void releaseCancelSignals() {
 
 int cancelSignal() { return received; }
 
+bool sendCancelSignal() { return raise(SIGINT) == 0; }
+
 }  // namespace zos
