@@ -16,6 +16,8 @@ constexpr int KeyCancelled = -2;
 constexpr int KeySpecial = 0xE0;
 
 // Writes the bytes to standard output as they are and flushes it. Returns whether all went out.
+// A broken pipe (its reader has quit) only fails the write: POSIX ignores SIGPIPE from the first
+// write on, so the program goes on.
 bool writeStdout(const void* data, std::size_t length);
 
 // Reads one key code (0 to 255) without echo and without waiting for Enter, or KeyEndOfInput.
