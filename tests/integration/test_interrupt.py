@@ -94,16 +94,19 @@ class Interrupted(KalmoTestCase):
                 self.assertEqual(again.status, 0)
 
     def test_second_ctrl_c_ends_at_once(self):
-        sim = self.simulator("--baud", "19200")
+        # Every block's answer takes 1.5 s: both signals come while one block waits for it.
+        sim = self.simulator("--page-write-ms", "1500")
         process = self.start_burn(sim)
         self.read_until(process, WRITING)
+        time.sleep(0.2)
         process.send_signal(signal.SIGINT)
         time.sleep(0.2)
         start = time.monotonic()
         process.send_signal(signal.SIGINT)
-        process.communicate(timeout=BLOCK_READ + 30)
+        rest, _ = process.communicate(timeout=BLOCK_READ + 30)
         self.assertEqual(process.returncode, 130)
         self.assertLess(time.monotonic() - start, 1.0)
+        self.assertNotIn(CANCELLED, rest, "the run went on to its end")
 
     def test_cancel_between_tokens_skips_the_rest(self):
         # The first command's answer comes late; the cancel during it keeps the others from going out.
