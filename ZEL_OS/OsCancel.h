@@ -6,14 +6,18 @@
 
 namespace zos {
 
-// Starts catching the cancel signals.
+// Starts catching the cancel signals and forgets one that came before.
 void catchCancelSignals();
 
-// Puts back what was in force before catchCancelSignals.
+// Puts back what was in force before catchCancelSignals; cancelSignal keeps its answer.
 void releaseCancelSignals();
 
 // 0 while no cancel signal came, otherwise its number (SIGINT: 2, so that 128 + it is 130; on
-// Windows every console event counts as 2).
+// Windows every console event counts as 2). Safe to ask from any thread.
 int cancelSignal();
+
+// Sends the process its own Ctrl-C (POSIX: SIGINT; Windows: the console's Ctrl-C event, to every
+// process on the console). For tests. Returns whether it went out.
+bool sendCancelSignal();
 
 }  // namespace zos

@@ -16,7 +16,8 @@ class Console {
   // name, a parameter): every occurrence of asIs goes out as it came, unconverted, since such a
   // name is already in the terminal's own encoding.
   static void write(const ZString& text, const ZString& asIs);
-  // Reads one key without echo and without waiting for Enter; -1 when the input has ended.
+  // Reads one key without echo and without waiting for Enter; -1 when the input has ended, -2
+  // when the run was cancelled while it waited.
   static int readKey();
   // Clears the screen (on a terminal only).
   static void clearScreen();

@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "app/ProgrammerDiscovery.h"
+#include "ZEL_OS/OsCancel.h"
 #include "ZEL_SYSTEM/ZDebug.h"
 #include "ZEL_SYSTEM/ZFileFind.h"
 #include "ZEL_UTIL/ZApplicationBasic.h"
@@ -13,7 +14,21 @@ KalmoApp::~KalmoApp() = default;
 
 int KalmoApp::run() { return run(zelApplication.params); }
 
+// Ctrl-C and the other cancel signals are caught for the whole run: the exchange in flight ends
+// properly, the remaining tokens are skipped and the port is closed with its line state restored.
 int KalmoApp::run(ZStringList params) {
+  zos::catchCancelSignals();
+  int status = runSequence(params);
+  const int cancelledBy = zos::cancelSignal();
+  if (cancelledBy != 0) {
+    Console::write(ZString("Abbruch: der Lauf wurde abgebrochen.\n") + "Cancelled: the run was cancelled.\n");
+    status = 128 + cancelledBy;
+  }
+  zos::releaseCancelSignals();
+  return status;
+}
+
+int KalmoApp::runSequence(ZStringList params) {
   zelDebug.muted = 0;
 
   banner += "\n\n";
@@ -90,7 +105,7 @@ int KalmoApp::classifyParameters(ZStringList params) {
 int KalmoApp::runDialog() {
   exitRequested = 0;
   int result = 1;
-  while (exitRequested == 0 && result) {
+  while (exitRequested == 0 && result && zos::cancelSignal() == 0) {
     commands.clear();
     selectCommand();
     result = executeCommands();

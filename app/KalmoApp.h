@@ -14,7 +14,8 @@ class KalmoApp {
   // The whole run. Returns the process exit status: 0 when every command succeeded or there was
   // nothing to do, 1 when the programmer was not found, a file to burn was missing, the port did
   // not open, or a command or a burn failed; 2 when unknown parameters were reported and all else
-  // succeeded.
+  // succeeded; 128 + the signal's number when the run was cancelled (Ctrl-C: 130, on Windows every
+  // console event too).
   int run();
   // The same with an explicit parameter list (item 0 is the program itself).
   int run(ZStringList params);
@@ -34,7 +35,8 @@ class KalmoApp {
   void selectCommand();
   void showHelp();
 
-  // The dialog: cycles until the exit key or a failed command. Returns the last command's result.
+  // The dialog: cycles until the exit key, a failed command or a cancel. Returns the last
+  // command's result.
   int runDialog();
 
   ZComPort comPort;
@@ -48,6 +50,7 @@ class KalmoApp {
   int inputEnded = 0;
 
  private:
+  int runSequence(ZStringList params);
   int sendCommand(const ZString& token);
   int powerOn(const ZString& token);
   ZString buildCommand(const ZString& token) const;

@@ -2,6 +2,7 @@
 // that ends in a line feed.
 #include "app/Console.h"
 #include "app/KalmoApp.h"
+#include "ZEL_OS/OsCancel.h"
 #include "ZEL_UTIL/ZApplicationBasic.h"
 
 namespace {
@@ -31,7 +32,8 @@ int KalmoApp::executeCommands() {
     result = 0;
   }
 
-  for (int i = 0; result && i < commands.getCount(); i++) {
+  // A cancel ends the list after the token in flight; the port is closed as always.
+  for (int i = 0; result && zos::cancelSignal() == 0 && i < commands.getCount(); i++) {
     const ZString token = commands.getAt(i);
     if (token.startsWith("b|")) {
       result = flashHexFile(token);

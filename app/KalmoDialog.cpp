@@ -33,7 +33,8 @@ void KalmoApp::selectCommand() {
 
   int key = Console::readKey();
   if (key < 0) {
-    // The input has ended: nobody can press another key, so the dialog ends as if 'x' came.
+    // The input has ended (nobody can press another key) or the run was cancelled while it
+    // waited: the dialog ends as if 'x' came.
     inputEnded = 1;
     exitRequested = 1;
     return;

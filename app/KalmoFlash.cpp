@@ -40,10 +40,11 @@ const unsigned char eraseCommand[] = {'e'};
 const unsigned char addressZeroCommand[] = {'A', 0x00, 0x00};
 const unsigned char leaveCommand[] = {'L'};
 
-// Writes a German and an English message, each on its own.
-void report(const ZString& german, const ZString& english) {
-  Console::write(german);
-  Console::write(english);
+// Writes a German and an English message, each on its own; asIs: a name in them that goes out as
+// it came.
+void report(const ZString& german, const ZString& english, const ZString& asIs = ZString()) {
+  Console::write(german, asIs);
+  Console::write(english, asIs);
 }
 
 // The size of the block that starts at offset start: the block size, or what is left of the image.
@@ -173,7 +174,7 @@ int KalmoApp::loadImage(const ZString& fileName, ZMem& image, int& fileBytes) {
   ZHexFile hexFile;
   if (!hexFile.load(fileName, image) || hexFile.getDataRecordCount() == 0) {
     report(ZString("Fehler: Die Datei '") + fileName + "' ist keine g\xFCltige Intel-HEX-Datei.\n",
-           ZString("Error: file '") + fileName + "' is no valid Intel HEX file.\n");
+           ZString("Error: file '") + fileName + "' is no valid Intel HEX file.\n", fileName);
     return 0;
   }
   // Flash takes whole words: firmware fills a block two bytes a turn, and a block of an odd size
