@@ -21,6 +21,7 @@
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsThread.h"
+#include "ZEL_OS/Unix/PosixSocketEvents.h"
 
 namespace zos {
 
@@ -88,43 +89,12 @@ void forgetSocket(int fd) {
   eventOfSocket.erase(fd);
 }
 
-// Poll flags for the kinds still armed. A read that is not armed must not wake the wait while
-// unread data lies there, so "close" alone watches for the peer's shutdown only.
 short pollFlagsFor(const PosixNetEvent& event) {
-  long live = event.selected & event.armed;
-  short flags = 0;
-  if (event.listening) {
-    if (live & socketEventAccept) flags |= POLLIN;
-  } else {
-    if (live & socketEventRead) flags |= POLLIN | POLLRDHUP;
-    if (live & socketEventClose) flags |= POLLRDHUP;
-    if (live & socketEventWrite) flags |= POLLOUT;
-  }
-  return flags;
+  return posix::socketPollFlags(event.listening, event.selected & event.armed);
 }
 
-// The armed kinds that the readiness stands for.
 long kindsFor(const PosixNetEvent& event, short revents) {
-  long live = event.selected & event.armed;
-  long kinds = 0;
-  if (event.listening) {
-    if (revents & POLLIN) kinds |= socketEventAccept;
-    return kinds & live;
-  }
-  if (revents & POLLOUT) kinds |= socketEventWrite;
-  bool closed = revents & (POLLHUP | POLLERR);
-  if (revents & POLLIN) {
-    char byte;
-    ssize_t n = recv(event.socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n > 0)
-      kinds |= socketEventRead;
-    else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-      closed = true;
-  } else if (revents & POLLRDHUP) {
-    closed = true;
-  }
-  if (closed) kinds |= socketEventClose;
-  return kinds & live;
+  return posix::socketEventsFor(event.socket, event.listening, event.selected & event.armed, revents);
 }
 
 // Looks at the socket once, waiting up to the time; moves what occurred to pending. Returns
