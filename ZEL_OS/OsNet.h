@@ -35,6 +35,10 @@ SocketHandle socketCreate(int type);
 // Blocking connect to address:port.
 bool socketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port);
 
+// Connects to address:port, waiting at most timeoutMs for the connection to be made; one still
+// pending then counts as failed (lastError: the time-out). The socket stays non-blocking.
+bool socketConnectWithin(SocketHandle socket, std::uint32_t address, std::uint16_t port, unsigned timeoutMs);
+
 // Binds to address:port (address 0: every interface; port 0: the system picks one).
 bool socketBind(SocketHandle socket, std::uint32_t address, std::uint16_t port);
 
@@ -51,6 +55,10 @@ SocketHandle socketAccept(SocketHandle listenSocket);
 // non-blocking socket (which is waited on until it can take more). Never raises a signal for a
 // closed peer. Returns true only when every byte was sent.
 bool socketSendAll(SocketHandle socket, const void* data, int count);
+
+// Sends what the socket takes now, without waiting: the number of bytes taken (0 when its buffer
+// is full), -1 on failure. Never raises a signal for a closed peer.
+int socketSendNow(SocketHandle socket, const void* data, int count);
 
 // Receives up to count bytes: the number received, 0 when the peer closed, -1 on failure
 // (also "would block" on a non-blocking socket without data).
