@@ -2,6 +2,7 @@
 // fails takes the system's number right where the call failed (GetLastError or errno) with
 // captureLastError, so a caller may still read it after other calls have run.
 #pragma once
+#include <string>
 
 namespace zos {
 
@@ -13,5 +14,9 @@ void setLastError(int number);
 
 // Reads the system's own last-error number now, stores it as above, and returns it.
 int captureLastError();
+
+// The system's own description of an error number, with the system's own line ends; empty
+// when it has none.
+std::string errorText(int number);
 
 }  // namespace zos

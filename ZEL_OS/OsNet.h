@@ -35,6 +35,10 @@ SocketHandle socketCreate(int type);
 // Blocking connect to address:port.
 bool socketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t port);
 
+// Connects to address:port, waiting at most timeoutMs for the connection to be made; one still
+// pending then counts as failed (lastError: the time-out). The socket stays non-blocking.
+bool socketConnectWithin(SocketHandle socket, std::uint32_t address, std::uint16_t port, unsigned timeoutMs);
+
 // Binds to address:port (address 0: every interface; port 0: the system picks one).
 bool socketBind(SocketHandle socket, std::uint32_t address, std::uint16_t port);
 
@@ -51,6 +55,10 @@ SocketHandle socketAccept(SocketHandle listenSocket);
 // non-blocking socket (which is waited on until it can take more). Never raises a signal for a
 // closed peer. Returns true only when every byte was sent.
 bool socketSendAll(SocketHandle socket, const void* data, int count);
+
+// Sends what the socket takes now, without waiting: the number of bytes taken (0 when its buffer
+// is full), -1 on failure. Never raises a signal for a closed peer.
+int socketSendNow(SocketHandle socket, const void* data, int count);
 
 // Receives up to count bytes: the number received, 0 when the peer closed, -1 on failure
 // (also "would block" on a non-blocking socket without data).
@@ -85,5 +93,24 @@ void netEventClose(NetEvent event);
 
 // True for the error number that means "the operation is still in progress".
 bool netIsInProgress(int error);
+
+// Socket events delivered as window messages: the system posts the given message to the window
+// whenever one of the chosen events occurs on the socket (wParam: the socket, lParam: the event
+// bit in the low word, an error number in the high word). Each event is told once and told again
+// only after the call that takes it up: a read event after the next receive, an accept event
+// after the next accept; a close event is told once. The socket then works non-blocking.
+// On Windows this is the system's own asynchronous selection; on POSIX a small watcher thread per
+// socket polls it and posts the messages through the message layer (OsMessages.h).
+
+// Starts the notifications for the events (bits above); events 0 ends them, as
+// stopSocketNotifications does.
+bool notifySocketEvents(SocketHandle socket, WindowHandle window, unsigned message, long events);
+
+// Tells the notifications that the socket's data or pending client was taken up (after a
+// receive or an accept), so the next event of that kind is told again.
+void rearmSocketNotifications(SocketHandle socket);
+
+// Ends the notifications of a socket; called before the socket is closed.
+void stopSocketNotifications(SocketHandle socket);
 
 }  // namespace zos

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ZEL_OS/OsNet.h"
+
 namespace {
 
 constexpr int kMaxFormatted = 5000;
@@ -20,7 +22,10 @@ int portFromEnvironment(int defaultPort) {
 
 }  // namespace
 
-ZDebug::ZDebug() { monitorPort = portFromEnvironment(monitorPort); }
+ZDebug::ZDebug() {
+  monitorPort = portFromEnvironment(monitorPort);
+  connectTimeoutMs = connectWaitMs;
+}
 
 bool ZDebug::connectMonitor() {
   if (connectState == 0) {
@@ -34,7 +39,46 @@ void ZDebug::print(const ZString& text) {
   if (!connectMonitor()) return;
   ZString line = text;
   line += "\r\n";
-  send(line);
+  sendLine(line);
+}
+
+bool ZDebug::sendRestOfLine() {
+  if (restOfLine.empty()) return true;
+  int taken = zos::socketSendNow(dataSocket.load(), restOfLine.data(), static_cast<int>(restOfLine.size()));
+  if (taken < 0) {
+    statusText = "Fehler...";
+    errorText = "Daten konnten nicht gesendet werden.";
+    restOfLine.clear();  // the connection is broken: the rest will never arrive
+    return true;
+  }
+  restOfLine.erase(0, static_cast<std::size_t>(taken));
+  return restOfLine.empty();
+}
+
+void ZDebug::sendLine(const ZString& line) {
+  // A line that went out only in part is completed first, so the monitor never sees lines mixed.
+  if (!sendRestOfLine()) {
+    ++droppedLines;
+    return;
+  }
+  std::string out;
+  if (droppedLines > 0) {
+    out = "!!!!!!!! debug: " + std::to_string(droppedLines) + " Zeilen verworfen, der Monitor las nicht mit / " +
+          std::to_string(droppedLines) + " lines dropped, the monitor did not keep up !!!!!!!!\r\n";
+  }
+  out.append(line.getBuffer(), static_cast<std::size_t>(line.getLength()));
+  int taken = zos::socketSendNow(dataSocket.load(), out.data(), static_cast<int>(out.size()));
+  if (taken < 0) {
+    statusText = "Fehler...";
+    errorText = "Daten konnten nicht gesendet werden.";
+    return;
+  }
+  if (taken == 0) {
+    ++droppedLines;
+    return;
+  }
+  droppedLines = 0;
+  restOfLine.assign(out, static_cast<std::size_t>(taken), std::string::npos);
 }
 
 void ZDebug::printf(const char* format, ...) {

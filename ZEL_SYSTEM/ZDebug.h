@@ -1,8 +1,13 @@
 // ZDebug: the debug channel. Sends diagnostic text lines over TCP to a debug monitor on this
 // computer (any program that listens on the monitor port and shows what it reads). It starts
 // muted; once unmuted, the first line makes the one connection attempt of the process, and
-// without a monitor all output is dropped silently.
+// without a monitor all output is dropped silently. The channel never holds the tool up: the
+// connection attempt waits at most a short time, and a line that does not fit into the
+// connection's buffer (a monitor that does not read) is dropped and counted; the next line that
+// fits is preceded by a line that says how many were dropped.
 #pragma once
+#include <string>
+
 #include "ZEL_SYSTEM/ZNetworkStreamTcp.h"
 #include "ZEL_UTIL/ZString.h"
 
@@ -30,6 +35,18 @@ class ZDebug : public ZNetworkStreamTcp {
   int muted = 1;
   // 0: no attempt yet, 1: connected, 2: the one attempt failed.
   int connectState = 0;
+
+  // How long the connection attempt waits for a monitor that does not answer at once.
+  static constexpr unsigned connectWaitMs = 200;
+
+ private:
+  // Hands the line to the connection without waiting; drops and counts it when it does not fit.
+  void sendLine(const ZString& line);
+  // Sends what is left of a line that went out in part; true once nothing is left.
+  bool sendRestOfLine();
+
+  int droppedLines = 0;
+  std::string restOfLine;  // the bytes of a line that the connection did not take in full
 };
 
 extern ZDebug zelDebug;

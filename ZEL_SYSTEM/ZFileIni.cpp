@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "ZEL_OS/OsError.h"
-#include "ZEL_OS/OsFileReplace.h"
 #include "ZEL_OS/OsFileSystem.h"
 #include "ZEL_SYSTEM/ZFile.h"
 #include "ZEL_SYSTEM/ZFileFind.h"

@@ -5,7 +5,6 @@
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsNet.h"
-#include "ZEL_OS/OsNetNotify.h"
 #include "ZEL_SYSTEM/ZMem.h"
 
 namespace {

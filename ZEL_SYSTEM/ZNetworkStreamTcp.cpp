@@ -4,7 +4,6 @@
 
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsNet.h"
-#include "ZEL_OS/OsNetNotify.h"
 #include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_SYSTEM/ZSystem.h"
 
@@ -35,7 +34,9 @@ int ZNetworkStreamTcp::_connect() {
   zos::SocketHandle socket = zos::socketCreate(socketType);
   if (socket == 0) return connected = failStep("socket(..) schlug fehl.\r\n");
   dataSocket = socket;
-  if (!zos::socketConnect(socket, address, portNumber)) return connected = failStep("Fehler beim Verbinden.\r\n");
+  bool made = connectTimeoutMs != 0 ? zos::socketConnectWithin(socket, address, portNumber, connectTimeoutMs)
+                                     : zos::socketConnect(socket, address, portNumber);
+  if (!made) return connected = failStep("Fehler beim Verbinden.\r\n");
   if (notifyWindow != nullptr) zos::notifySocketEvents(socket, notifyWindow, notifyMessage, kNotifiedEvents);
   connected = 1;
   return 1;

@@ -14,6 +14,10 @@ class ZNetworkStreamTcp : public ZNetworkStream {
   int _send(const ZMem& block) override;
   int _receive(ZMem& out) override;
 
+  // How long _connect waits for the connection to be made; 0: as long as the system does. With
+  // a limit the socket works non-blocking once connected.
+  unsigned connectTimeoutMs = 0;
+
  private:
   // Ends a failed set-up step: its text and the system's text for the error, then disconnect.
   int failStep(const char* stepText);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ZEL_OS/OsErrorText.h"
+#include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsFileSystem.h"
 
 ZString ZSystem::getErrorText(int number) {

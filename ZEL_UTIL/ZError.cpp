@@ -1,6 +1,6 @@
 #include "ZEL_UTIL/ZError.h"
 
-#include "ZEL_OS/OsErrorText.h"
+#include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsMessageBox.h"
 
 void ZError::addError(const ZString& text, int number) {

@@ -1,4 +1,5 @@
-#include "ZEL_OS/OsFileReplace.h"
+// The atomic file replacement of OsFileSystem.h.
+#include "ZEL_OS/OsFileSystem.h"
 
 #include <cerrno>
 #include <fcntl.h>

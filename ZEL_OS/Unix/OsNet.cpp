@@ -21,6 +21,7 @@
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsThread.h"
+#include "ZEL_OS/Unix/PosixSocketEvents.h"
 
 namespace zos {
 
@@ -88,43 +89,12 @@ void forgetSocket(int fd) {
   eventOfSocket.erase(fd);
 }
 
-// Poll flags for the kinds still armed. A read that is not armed must not wake the wait while
-// unread data lies there, so "close" alone watches for the peer's shutdown only.
 short pollFlagsFor(const PosixNetEvent& event) {
-  long live = event.selected & event.armed;
-  short flags = 0;
-  if (event.listening) {
-    if (live & socketEventAccept) flags |= POLLIN;
-  } else {
-    if (live & socketEventRead) flags |= POLLIN | POLLRDHUP;
-    if (live & socketEventClose) flags |= POLLRDHUP;
-    if (live & socketEventWrite) flags |= POLLOUT;
-  }
-  return flags;
+  return posix::socketPollFlags(event.listening, event.selected & event.armed);
 }
 
-// The armed kinds that the readiness stands for.
 long kindsFor(const PosixNetEvent& event, short revents) {
-  long live = event.selected & event.armed;
-  long kinds = 0;
-  if (event.listening) {
-    if (revents & POLLIN) kinds |= socketEventAccept;
-    return kinds & live;
-  }
-  if (revents & POLLOUT) kinds |= socketEventWrite;
-  bool closed = revents & (POLLHUP | POLLERR);
-  if (revents & POLLIN) {
-    char byte;
-    ssize_t n = recv(event.socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n > 0)
-      kinds |= socketEventRead;
-    else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-      closed = true;
-  } else if (revents & POLLRDHUP) {
-    closed = true;
-  }
-  if (closed) kinds |= socketEventClose;
-  return kinds & live;
+  return posix::socketEventsFor(event.socket, event.listening, event.selected & event.armed, revents);
 }
 
 // Looks at the socket once, waiting up to the time; moves what occurred to pending. Returns
@@ -234,6 +204,48 @@ bool socketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t por
   return true;
 }
 
+bool socketConnectWithin(SocketHandle socket, std::uint32_t address, std::uint16_t port, unsigned timeoutMs) {
+  int fd = fdOf(socket);
+  if (!setNonBlocking(fd)) {
+    captureLastError();
+    return false;
+  }
+  sockaddr_in in = addressOf(address, port);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) == 0) return true;
+  if (errno != EINPROGRESS && errno != EINTR) {
+    captureLastError();
+    return false;
+  }
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd watched = {fd, POLLOUT, 0};
+    int ready = poll(&watched, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) {
+      captureLastError();
+      return false;
+    }
+    if (ready == 0) {
+      setLastError(ETIMEDOUT);
+      return false;
+    }
+    break;
+  }
+  int failure = 0;
+  socklen_t length = sizeof failure;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0) {
+    captureLastError();
+    return false;
+  }
+  if (failure != 0) {
+    setLastError(failure);
+    return false;
+  }
+  return true;
+}
+
 bool socketBind(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
   sockaddr_in in = addressOf(address, port);
   int yes = 1;
@@ -311,6 +323,17 @@ bool socketSendAll(SocketHandle socket, const void* data, int count) {
     return false;
   }
   return true;
+}
+
+int socketSendNow(SocketHandle socket, const void* data, int count) {
+  ssize_t n;
+  do {
+    n = send(fdOf(socket), data, static_cast<std::size_t>(count < 0 ? 0 : count), MSG_NOSIGNAL | MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n >= 0) return static_cast<int>(n);
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+  captureLastError();
+  return -1;
 }
 
 int socketReceive(SocketHandle socket, void* buffer, int count) {

@@ -2,7 +2,7 @@
 // message to the window through the message layer. Readiness is level-triggered, so each kind of
 // event is posted once and posted again only after the receive or accept that takes it up
 // (rearmSocketNotifications); the close event is posted once.
-#include "ZEL_OS/OsNetNotify.h"
+#include "ZEL_OS/OsNet.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +18,7 @@
 
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsMessages.h"
-#include "ZEL_OS/OsNet.h"
+#include "ZEL_OS/Unix/PosixSocketEvents.h"
 #include "ZEL_OS/Unix/PosixWait.h"
 
 namespace zos {
@@ -43,39 +43,12 @@ struct Watcher {
 std::mutex registryLock;
 std::map<int, Watcher*> watchers;
 
-// The poll flags for the kinds still armed. Not armed for reading, the socket is not polled for
-// input at all, or unread data would wake the watcher again and again.
 short pollFlags(const Watcher& watcher) {
-  long live = watcher.selected & watcher.armed;
-  short flags = 0;
-  if (watcher.listening) {
-    if (live & socketEventAccept) flags |= POLLIN;
-  } else {
-    if (live & socketEventRead) flags |= POLLIN | POLLRDHUP;
-    if (live & socketEventClose) flags |= POLLRDHUP;
-    if (live & socketEventWrite) flags |= POLLOUT;
-  }
-  return flags;
+  return posix::socketPollFlags(watcher.listening, watcher.selected & watcher.armed);
 }
 
-// The armed kinds that the readiness stands for. Data that waits is a read; the peer's end of
-// the stream, once the data before it has been read, is the close.
 long kindsFor(const Watcher& watcher, short revents) {
-  long live = watcher.selected & watcher.armed;
-  if (watcher.listening) return (revents & POLLIN) ? (live & socketEventAccept) : 0;
-  long kinds = 0;
-  if (revents & POLLOUT) kinds |= socketEventWrite;
-  bool closed = (revents & (POLLHUP | POLLERR)) != 0;
-  if (revents & (POLLIN | POLLRDHUP)) {
-    char byte;
-    ssize_t n = recv(watcher.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n > 0)
-      kinds |= socketEventRead;
-    else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-      closed = true;
-  }
-  if (closed && !(kinds & socketEventRead)) kinds |= socketEventClose;
-  return kinds & live;
+  return posix::socketEventsFor(watcher.fd, watcher.listening, watcher.selected & watcher.armed, revents);
 }
 
 void watch(Watcher* watcher) {

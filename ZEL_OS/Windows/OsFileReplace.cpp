@@ -1,5 +1,6 @@
+// The atomic file replacement of OsFileSystem.h.
 #include "ZEL_OS/Windows/WinApi.h"
-#include "ZEL_OS/OsFileReplace.h"
+#include "ZEL_OS/OsFileSystem.h"
 
 #include "ZEL_OS/OsError.h"
 

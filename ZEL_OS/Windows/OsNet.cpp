@@ -78,6 +78,51 @@ bool socketConnect(SocketHandle socket, std::uint32_t address, std::uint16_t por
   return true;
 }
 
+bool socketConnectWithin(SocketHandle socket, std::uint32_t address, std::uint16_t port, unsigned timeoutMs) {
+  u_long nonBlocking = 1;
+  if (ioctlsocket(socketOf(socket), FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+    captureSocketError();
+    return false;
+  }
+  sockaddr_in in = addressOf(address, port);
+  if (connect(socketOf(socket), reinterpret_cast<sockaddr*>(&in), sizeof in) == 0) return true;
+  if (WSAGetLastError() != WSAEWOULDBLOCK) {
+    captureSocketError();
+    return false;
+  }
+  // The connection is made once the socket is writable; a refusal shows as an exception.
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(socketOf(socket), &writable);
+  FD_SET(socketOf(socket), &failed);
+  timeval wait;
+  wait.tv_sec = static_cast<long>(timeoutMs / 1000);
+  wait.tv_usec = static_cast<long>((timeoutMs % 1000) * 1000);
+  int ready = select(0, nullptr, &writable, &failed, &wait);
+  if (ready == SOCKET_ERROR) {
+    captureSocketError();
+    return false;
+  }
+  if (ready == 0) {
+    setLastError(WSAETIMEDOUT);
+    return false;
+  }
+  int failure = 0;
+  int length = sizeof failure;
+  if (getsockopt(socketOf(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) ==
+      SOCKET_ERROR) {
+    captureSocketError();
+    return false;
+  }
+  if (failure != 0 || FD_ISSET(socketOf(socket), &failed)) {
+    setLastError(failure != 0 ? failure : WSAECONNREFUSED);
+    return false;
+  }
+  return true;
+}
+
 bool socketBind(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
   sockaddr_in in = addressOf(address, port);
   if (bind(socketOf(socket), reinterpret_cast<sockaddr*>(&in), sizeof in) == SOCKET_ERROR) {
@@ -140,6 +185,18 @@ bool socketSendAll(SocketHandle socket, const void* data, int count) {
     return false;
   }
   return true;
+}
+
+int socketSendNow(SocketHandle socket, const void* data, int count) {
+  // A socket made non-blocking takes what fits; a blocking one would wait, so it is made
+  // non-blocking here (it stays so, as after an event selection).
+  u_long nonBlocking = 1;
+  ioctlsocket(socketOf(socket), FIONBIO, &nonBlocking);
+  int n = send(socketOf(socket), static_cast<const char*>(data), count < 0 ? 0 : count, 0);
+  if (n != SOCKET_ERROR) return n;
+  if (WSAGetLastError() == WSAEWOULDBLOCK) return 0;
+  captureSocketError();
+  return -1;
 }
 
 int socketReceive(SocketHandle socket, void* buffer, int count) {

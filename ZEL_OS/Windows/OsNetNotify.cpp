@@ -2,7 +2,6 @@
 // re-enabling each event with the call that takes it up and cancelling at closesocket.
 #include "ZEL_OS/Windows/WinApi.h"
 #include "ZEL_OS/OsNet.h"
-#include "ZEL_OS/OsNetNotify.h"
 
 namespace zos {
 

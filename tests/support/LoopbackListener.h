@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ZEL_OS/OsNet.h"
 
@@ -28,6 +29,10 @@ class LoopbackListener {
   void closeClient();
   // Closes the listening socket, so nothing listens on port() any more.
   void stopListening();
+  // Connects clients that are never accepted until the accept queue is full and a further
+  // connection is not made within a short time: then nothing more is let in. False if the queue
+  // did not fill.
+  bool fillAcceptQueue();
 
  private:
   bool waitFor(zos::SocketHandle socket, long events, unsigned timeoutMs);
@@ -36,6 +41,7 @@ class LoopbackListener {
   zos::SocketHandle client = 0;
   zos::NetEvent event = nullptr;
   std::uint16_t listeningPort = 0;
+  std::vector<zos::SocketHandle> waitingClients;  // the connections that fill the accept queue
 };
 
 // A port on the loopback interface on which nothing listens (taken from the system, then freed).

@@ -7,7 +7,7 @@
 
 #include "tests/support/MessageBoxCapture.h"
 #include "ZEL_OS/OsCommandLine.h"
-#include "ZEL_OS/OsErrorText.h"
+#include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsHeap.h"
 #include "ZEL_OS/OsMessageBox.h"
 #include "ZEL_OS/OsRuntime.h"
@@ -111,7 +111,7 @@ TEST(OsRuntime, AnsiCodePageRoundTripsEveryByte) {
   EXPECT_EQ(std::string(back, 256), std::string(all, 256));
 }
 
-TEST(OsErrorText, KnownAndUnknownNumbers) {
+TEST(OsError, KnownAndUnknownNumbers) {
   EXPECT_FALSE(zos::errorText(2).empty());
   EXPECT_NE(zos::errorText(2), zos::errorText(5));
   EXPECT_EQ(zos::errorText(123456789), "");

@@ -1,9 +1,11 @@
 #include "ZEL_SYSTEM/ZDebug.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -134,4 +136,64 @@ TEST(ZDebug, AMonitorThatGoesAwayDoesNotEndTheProgram) {
   EXPECT_EQ(bytes(m.channel.errorText), "Daten konnten nicht gesendet werden.");
   m.channel.print("still alive");
   EXPECT_EQ(m.channel.connectState, 1);
+}
+
+// A monitor whose accept queue is full lets no connection in: the attempt gives up after its
+// short wait, and the tool goes on without a monitor.
+TEST(ZDebug, AMonitorThatLetsNoConnectionInCountsAsNone) {
+  LoopbackListener monitor;
+  ASSERT_TRUE(monitor.fillAcceptQueue());
+  ZDebug channel;
+  channel.monitorPort = monitor.port();
+  channel.muted = 0;
+  auto start = std::chrono::steady_clock::now();
+  channel.print("lost");
+  channel.print("lost too");
+  auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(channel.connectState, 2);
+  EXPECT_LT(spent.count(), 1500) << "the attempt waits about 200 ms";
+}
+
+// A monitor that does not read: lines that no longer fit are dropped without waiting, and once
+// the monitor reads again the next line that fits says how many were dropped. Every line that
+// arrives arrives whole and in order.
+TEST(ZDebug, LinesThatDoNotFitAreDroppedCountedAndNeverCut) {
+  MonitoredChannel m;
+  ASSERT_TRUE(m.connect("start"));
+  const int lines = 30000;  // 30 MB: more than any connection buffers
+  const std::string padding(990, 'x');
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < lines; ++i) m.channel.printf("line %06d %s", i, padding.c_str());
+  auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_LT(spent.count(), 30000) << "sending never waits for the monitor";
+
+  std::string received = m.monitor.readBytes(std::string::npos, 500);  // all that was taken
+  m.channel.print("end");
+  m.channel.disconnect();
+  received += m.monitor.readUntilClosed();
+
+  std::vector<std::string> got;
+  for (std::size_t at = 0; at < received.size();) {
+    std::size_t end = received.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "a line without its end";
+    got.push_back(received.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_GE(got.size(), 3u);
+  EXPECT_EQ(got.front(), "start");
+  EXPECT_EQ(got.back(), "end");
+  const std::string& notice = got[got.size() - 2];
+  int dropped = 0;
+  ASSERT_EQ(std::sscanf(notice.c_str(), "!!!!!!!! debug: %d Zeilen verworfen", &dropped), 1) << notice;
+  EXPECT_NE(notice.find(std::to_string(dropped) + " lines dropped"), std::string::npos) << notice;
+  int previous = -1;
+  for (std::size_t i = 1; i + 2 < got.size(); ++i) {
+    int number = -1;
+    ASSERT_EQ(std::sscanf(got[i].c_str(), "line %d", &number), 1) << got[i].substr(0, 40);
+    ASSERT_EQ(got[i].size(), 12 + padding.size()) << "line " << number << " arrived cut";
+    EXPECT_GT(number, previous);
+    previous = number;
+  }
+  EXPECT_GT(dropped, 0);
+  EXPECT_EQ(static_cast<int>(got.size()) - 3 + dropped, lines) << "each line arrived or was counted";
 }
