@@ -9,7 +9,7 @@ cd "$root"
 out=build/release-win32
 cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
   -DKALMO_TESTS=OFF >/dev/null
-cmake --build "$out" -j "${JOBS:-2}" --target kalmo
+cmake --build "$out" -j "${JOBS:-$(nproc)}" --target kalmo
 bash scripts/check-windows-imports.sh "$out/kalmo.exe"
 case $(x86_64-w64-mingw32-objdump -f "$out/kalmo.exe") in
   *pei-i386*) ;;

@@ -8,7 +8,7 @@ cd "$root"
 build=${KALMO_BUILD:-build/native}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)" --target kalmo kalmo-sim >/dev/null
+cmake --build "$build" -j "${JOBS:-$(nproc)}" --target kalmo kalmo-sim >/dev/null
 
 sim_out=$(mktemp)
 "$build/sim/kalmo-sim" --baud 19200 --page-write-ms 4.5 >"$sim_out" &

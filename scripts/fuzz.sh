@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-20}
 shift || true
-jobs=${JOBS:-2}
+jobs=${JOBS:-$(nproc)}
 build=build/fuzz
 
 CC=${CC:-clang-14} CXX=${CXX:-clang++-14} \

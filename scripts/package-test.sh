@@ -36,11 +36,10 @@ rm -f "$sim_out"
 echo "installed package: burn against the simulator passed"
 
 if command -v i686-w64-mingw32-g++-posix >/dev/null; then
-  cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DKALMO_TESTS=OFF >/dev/null
-  cmake --build build/win32 -j "$jobs"
-  (cd build/win32 && rm -f kalmo-*.zip && cpack -G ZIP >/dev/null)
-  zip=$(ls build/win32/kalmo-*.zip)
+  # The zip holds the release program.
+  JOBS=$jobs bash scripts/build-windows-release.sh >/dev/null
+  (cd build/release-win32 && rm -f kalmo-*.zip && cpack -G ZIP >/dev/null)
+  zip=$(ls build/release-win32/kalmo-*.zip)
   python3 - "$zip" <<'PY'
 import sys, zipfile
 names = set(zipfile.ZipFile(sys.argv[1]).namelist())

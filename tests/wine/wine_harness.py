@@ -7,9 +7,11 @@ the prefix's dosdevices/comN link. The driver services are a small service progr
 (stay_service.exe) installed under the driver's service names with Wine's own sc.exe, and the
 port's SERIALCOMM value is written with Wine's reg.exe.
 
-The environment names the programs: KALMO_WIN_BUILD (the 64-bit Windows build folder),
+The environment names the programs: KALMO_WINE (the loader: /usr/lib/wine/wine64 for the 64-bit
+build, /usr/lib/wine/wine for the 32-bit one), KALMO_WIN_BUILD (the Windows build folder of that
+word size), KALMO_EXE (the kalmo.exe under test: the 32-bit pass runs the release program),
 KALMO_STAY_SERVICE (stay_service.exe), KALMO_SIM (the native kalmo-sim); the simulator classes come
-from tests/integration/kalmo_harness.py, which must be on PYTHONPATH.
+from tests/integration/kalmo_harness.py, which must be on PYTHONPATH. scripts/wine-e2e.sh sets them.
 """
 import atexit
 import os
