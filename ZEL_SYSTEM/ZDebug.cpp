@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ZEL_OS/OsEnvironmentHooks.h"
 #include "ZEL_OS/OsNet.h"
 
 namespace {
@@ -12,8 +13,8 @@ constexpr int kMaxFormatted = 5000;
 
 // The port from KALMO_DEBUG_PORT, or the given default when it is unset or not a port number.
 int portFromEnvironment(int defaultPort) {
-  const char* value = std::getenv("KALMO_DEBUG_PORT");
-  if (value == nullptr || *value == '\0') return defaultPort;
+  const char* value = zos::debugPortOverride();
+  if (value == nullptr) return defaultPort;
   char* end = nullptr;
   long port = std::strtol(value, &end, 10);
   if (*end != '\0' || port < 1 || port > 65535) return defaultPort;

@@ -44,21 +44,21 @@ bool ProgrammerSimulator::start() {
     return false;
   }
   char slaveName[256];
-  zos::Handle newMaster = zos::ptyOpenMaster(slaveName, sizeof slaveName);
+  zos::Handle newMaster = ptyOpenMaster(slaveName, sizeof slaveName);
   if (!newMaster) {
     error = withErrorNumber("cannot open a pseudo-terminal");
     return false;
   }
-  zos::Handle newSlave = zos::ptyOpenTerminal(slaveName, 19200);
+  zos::Handle newSlave = ptyOpenTerminal(slaveName, 19200);
   if (!newSlave) {
     error = withErrorNumber(std::string("cannot open ") + slaveName);
-    zos::ptyClose(newMaster);
+    ptyClose(newMaster);
     return false;
   }
   if (!options.transcriptFile.empty() && !record.openFile(options.transcriptFile)) {
     error = "cannot write the transcript file " + options.transcriptFile;
-    zos::ptyClose(newSlave);
-    zos::ptyClose(newMaster);
+    ptyClose(newSlave);
+    ptyClose(newMaster);
     return false;
   }
   {
@@ -82,7 +82,7 @@ void ProgrammerSimulator::stop() {
   wake.notify_all();
   {
     std::lock_guard<std::mutex> handles(handleMutex);
-    zos::ptyInterrupt(master);
+    ptyInterrupt(master);
   }
   if (server.joinable()) server.join();
   closeHandles();
@@ -94,8 +94,8 @@ void ProgrammerSimulator::stop() {
 
 void ProgrammerSimulator::closeHandles() {
   std::lock_guard<std::mutex> handles(handleMutex);
-  zos::ptyClose(master);
-  zos::ptyClose(slave);
+  ptyClose(master);
+  ptyClose(slave);
   master = slave = nullptr;
 }
 
@@ -110,14 +110,14 @@ void ProgrammerSimulator::serve() {
       Clock::time_point deadline;
       if (device.pauseDeadline(deadline)) timeoutMs = millisecondsUntil(deadline);
     }
-    zos::PtyWaitResult result = zos::ptyWaitReadable(master, timeoutMs);
+    PtyWaitResult result = ptyWaitReadable(master, timeoutMs);
     if (stopRequested) break;
-    if (result == zos::PtyWaitResult::failed || result == zos::PtyWaitResult::hungUp) {
+    if (result == PtyWaitResult::failed || result == PtyWaitResult::hungUp) {
       fail(withErrorNumber("waiting on the pseudo-terminal failed"));
       return;
     }
-    if (result == zos::PtyWaitResult::ready) {
-      int count = zos::ptyRead(master, buffer.data(), static_cast<int>(buffer.size()));
+    if (result == PtyWaitResult::ready) {
+      int count = ptyRead(master, buffer.data(), static_cast<int>(buffer.size()));
       if (count < 0) {
         fail(withErrorNumber("reading the pseudo-terminal failed"));
         return;
@@ -212,12 +212,12 @@ bool ProgrammerSimulator::writeOut(const std::uint8_t* data, std::size_t count) 
     record.add(Direction::fromDevice, data, count);
   }
   stateChanged.notify_all();
-  int written = zos::ptyWrite(master, data, size, writeTimeoutMs);
+  int written = ptyWrite(master, data, size, writeTimeoutMs);
   if (written >= 0 && written < size) {
     // Nobody reads the answers (no client has the port open) and the terminal's queue is full:
     // drop what waits there so that the device does not stall.
-    zos::ptyDiscardInput(slave);
-    int more = zos::ptyWrite(master, data + written, size - written, writeTimeoutMs);
+    ptyDiscardInput(slave);
+    int more = ptyWrite(master, data + written, size - written, writeTimeoutMs);
     written = more < 0 ? -1 : written + more;
   }
   return written >= 0;
@@ -330,9 +330,9 @@ DeviceStatus ProgrammerSimulator::status() const {
   return device.status();
 }
 
-bool ProgrammerSimulator::clientLineSettings(zos::PtyLineSettings& settings) const {
+bool ProgrammerSimulator::clientLineSettings(PtyLineSettings& settings) const {
   std::lock_guard<std::mutex> handles(handleMutex);
-  return slave && zos::ptyGetLineSettings(slave, settings);
+  return slave && ptyGetLineSettings(slave, settings);
 }
 
 bool ProgrammerSimulator::waitForReceived(std::size_t count, int timeoutMs) const {

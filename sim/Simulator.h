@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "ZEL_OS/OsPty.h"
+#include "sim/Pty.h"
 #include "ZEL_OS/OsTypes.h"
 #include "sim/ProgrammerDevice.h"
 #include "sim/SimulatorOptions.h"
@@ -73,7 +73,7 @@ class ProgrammerSimulator {
   DeviceStatus status() const;
 
   // The line settings the client left on the terminal (baud rate, data bits, parity, stop bits, raw).
-  bool clientLineSettings(zos::PtyLineSettings& settings) const;
+  bool clientLineSettings(PtyLineSettings& settings) const;
 
   // Block until the counts since start reach the given numbers (not reset by clearTranscript),
   // or serving ends, or timeoutMs passes. True when the count was reached.

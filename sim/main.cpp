@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ZEL_OS/OsStopSignal.h"
+#include "sim/StopSignal.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorOptions.h"
 
@@ -33,19 +33,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   // Before the serving thread starts, so that it inherits the blocked signals.
-  if (!zos::blockStopSignals()) {
+  if (!sim::blockStopSignals()) {
     std::cerr << "kalmo-sim: cannot take the stop signals\n";
     return 1;
   }
   sim::ProgrammerSimulator simulator(options);
-  simulator.onEnded([] { zos::sendStopSignal(); });
+  simulator.onEnded([] { sim::sendStopSignal(); });
   if (!simulator.start()) {
     std::cerr << "kalmo-sim: " << simulator.errorText() << "\n";
     return 1;
   }
   std::cout << simulator.slavePath() << std::endl;
 
-  zos::waitForStopSignal();
+  sim::waitForStopSignal();
   simulator.stop();
 
   int status = 0;

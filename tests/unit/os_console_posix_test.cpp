@@ -10,7 +10,7 @@
 
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsConsole.h"
-#include "ZEL_OS/Unix/TestPseudoTerminal.h"
+#include "tests/support/PosixPseudoTerminal.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "ZEL_OS/OsClock.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsSerial.h"
-#include "ZEL_OS/Unix/TestPseudoTerminal.h"
+#include "tests/support/PosixPseudoTerminal.h"
 #include "tests/support/CpuUse.h"
 
 namespace {

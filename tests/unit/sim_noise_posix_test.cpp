@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "ZEL_OS/OsPty.h"
+#include "sim/Pty.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorOptions.h"
 
@@ -26,20 +26,20 @@ class Line {
   explicit Line(const sim::SimulatorOptions& options, sim::ProgrammerSimulator::AnswerFilter filter = nullptr)
       : simulator(options) {
     if (filter) simulator.setAnswerFilter(std::move(filter));
-    if (simulator.start()) handle = zos::ptyOpenTerminal(simulator.slavePath().c_str(), 19200);
+    if (simulator.start()) handle = sim::ptyOpenTerminal(simulator.slavePath().c_str(), 19200);
   }
-  ~Line() { zos::ptyClose(handle); }
+  ~Line() { sim::ptyClose(handle); }
 
   bool ready() const { return handle != nullptr; }
 
   // The bytes that came until count of them are there or quietMs passed without a byte.
   Bytes exchange(const Bytes& request, std::size_t count, int quietMs = 300, int* reads = nullptr) {
-    EXPECT_EQ(zos::ptyWrite(handle, request.data(), static_cast<int>(request.size()), 1000),
+    EXPECT_EQ(sim::ptyWrite(handle, request.data(), static_cast<int>(request.size()), 1000),
               static_cast<int>(request.size()));
     Bytes got;
     std::uint8_t buffer[256];
-    while (got.size() < count && zos::ptyWaitReadable(handle, quietMs) == zos::PtyWaitResult::ready) {
-      int n = zos::ptyRead(handle, buffer, sizeof buffer);
+    while (got.size() < count && sim::ptyWaitReadable(handle, quietMs) == sim::PtyWaitResult::ready) {
+      int n = sim::ptyRead(handle, buffer, sizeof buffer);
       if (n <= 0) break;
       got.insert(got.end(), buffer, buffer + n);
       if (reads) ++*reads;

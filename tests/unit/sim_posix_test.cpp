@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ZEL_OS/OsPty.h"
+#include "sim/Pty.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorOptions.h"
 
@@ -52,8 +52,8 @@ long millisecondsSince(Clock::time_point start) {
 // A raw serial client on the simulator's slave device.
 class Client {
  public:
-  explicit Client(const std::string& path) : handle(zos::ptyOpenTerminal(path.c_str(), 19200)) {}
-  ~Client() { zos::ptyClose(handle); }
+  explicit Client(const std::string& path) : handle(sim::ptyOpenTerminal(path.c_str(), 19200)) {}
+  ~Client() { sim::ptyClose(handle); }
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
@@ -61,7 +61,7 @@ class Client {
   bool hungUp() const { return lineGone; }
 
   bool send(const Bytes& bytes) {
-    return zos::ptyWrite(handle, bytes.data(), static_cast<int>(bytes.size()), answerTimeoutMs) ==
+    return sim::ptyWrite(handle, bytes.data(), static_cast<int>(bytes.size()), answerTimeoutMs) ==
            static_cast<int>(bytes.size());
   }
 
@@ -71,14 +71,14 @@ class Client {
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got.size() < count && !(terminator >= 0 && !got.empty() && got.back() == terminator)) {
       long left = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-      zos::PtyWaitResult result = zos::ptyWaitReadable(handle, left < 0 ? 0 : static_cast<int>(left));
-      if (result == zos::PtyWaitResult::timedOut) break;
-      if (result != zos::PtyWaitResult::ready) {
+      sim::PtyWaitResult result = sim::ptyWaitReadable(handle, left < 0 ? 0 : static_cast<int>(left));
+      if (result == sim::PtyWaitResult::timedOut) break;
+      if (result != sim::PtyWaitResult::ready) {
         lineGone = true;
         break;
       }
       std::uint8_t byte;
-      int n = zos::ptyRead(handle, &byte, 1);
+      int n = sim::ptyRead(handle, &byte, 1);
       if (n < 0) {
         lineGone = true;
         break;
@@ -480,7 +480,7 @@ TEST(SimLine, ClientsMayCloseAndReopenThePort) {
     ASSERT_TRUE(client.isOpen());
     EXPECT_EQ(client.exchange(preamble + bytesOf("q"), 3), bytesOf("OK\n"));
     EXPECT_EQ(client.exchange(command('a'), 1), Bytes{'Y'});
-    zos::PtyLineSettings settings;
+    sim::PtyLineSettings settings;
     ASSERT_TRUE(simulator.clientLineSettings(settings));
     EXPECT_EQ(settings.baudRate, 19200);
     EXPECT_EQ(settings.dataBits, 8);

@@ -15,7 +15,7 @@
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsSerial.h"
 #include "ZEL_OS/OsThread.h"
-#include "ZEL_OS/Unix/TestPseudoTerminal.h"
+#include "tests/support/PosixPseudoTerminal.h"
 #include "ZEL_SYSTEM/ZComPort.h"
 #include "ZEL_SYSTEM/ZSystem.h"
 #include "ZEL_UTIL/ZError.h"
@@ -93,7 +93,7 @@ TEST_F(SimulatedPort, OpenSetsTheLineAndCloseZeroPutsBackWhatItFound) {
   }
 
   ASSERT_EQ(1, port.open("", nullptr)) << port.errorText.getBuffer();
-  zos::PtyLineSettings line;
+  sim::PtyLineSettings line;
   ASSERT_TRUE(simulator->clientLineSettings(line));
   EXPECT_EQ(19200, line.baudRate);
   EXPECT_EQ(8, line.dataBits);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ZEL_OS/Unix/TestPseudoTerminal.h"
+#include "tests/support/PosixPseudoTerminal.h"
 #include "ZEL_UTIL/ZTime.h"
 #include "tests/support/ZStringBytes.h"
 

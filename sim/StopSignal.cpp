@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include "ZEL_OS/OsError.h"
-#include "ZEL_OS/OsStopSignal.h"
+#include "sim/StopSignal.h"
 
-namespace zos {
+namespace sim {
+
+using zos::captureLastError;
+using zos::setLastError;
 
 namespace {
 
@@ -49,4 +52,4 @@ bool sendStopSignal() {
   return true;
 }
 
-}  // namespace zos
+}  // namespace sim

@@ -2,7 +2,7 @@
 // signals are taken synchronously by one waiting thread instead of an asynchronous handler.
 #pragma once
 
-namespace zos {
+namespace sim {
 
 // Holds back the stop signals (interrupt, terminate, hang-up) from the calling thread and from
 // every thread it starts afterwards, so that only waitForStopSignal receives them. Call it first.
@@ -14,4 +14,4 @@ int waitForStopSignal();
 // Sends the process its own terminate signal, so that a waitForStopSignal returns.
 bool sendStopSignal();
 
-}  // namespace zos
+}  // namespace sim

@@ -9,9 +9,12 @@
 #include <cstring>
 
 #include "ZEL_OS/OsError.h"
-#include "ZEL_OS/OsPty.h"
+#include "sim/Pty.h"
 
-namespace zos {
+namespace sim {
+
+using zos::captureLastError;
+using zos::setLastError;
 
 namespace {
 
@@ -292,4 +295,4 @@ void ptyClose(Handle pty) {
   delete end;
 }
 
-}  // namespace zos
+}  // namespace sim

@@ -1,4 +1,4 @@
-#include "ZEL_OS/Unix/TestPseudoTerminal.h"
+#include "tests/support/PosixPseudoTerminal.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -5,7 +5,9 @@
 #pragma once
 #include "ZEL_OS/OsTypes.h"
 
-namespace zos {
+namespace sim {
+
+using zos::Handle;
 
 enum class PtyWaitResult { ready, timedOut, interrupted, hungUp, failed };
 
@@ -51,4 +53,4 @@ void ptyInterrupt(Handle pty);
 // Closes the end and releases the handle; 0 is ignored.
 void ptyClose(Handle pty);
 
-}  // namespace zos
+}  // namespace sim
