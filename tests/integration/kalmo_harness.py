@@ -34,6 +34,34 @@ def hex_text(image):
     return "\r\n".join(lines + [":00000001FF"]) + "\r\n"
 
 
+def burn_commands(received):
+    """What the device received, cut into commands: ('B', n), ('g', n), ('A', hi, lo), ('p',) for a
+    preamble command with its token p, and single letters."""
+    result, i = [], 0
+    while i < len(received):
+        if received.startswith(PREAMBLE, i):
+            result.append(("preamble", received[i + len(PREAMBLE):i + len(PREAMBLE) + 1].decode("latin-1")))
+            i += len(PREAMBLE) + 1
+            continue
+        letter = chr(received[i])
+        if letter in "Bg":
+            n = received[i + 1] * 256 + received[i + 2]
+            result.append((letter, n))
+            i += 4 + (n if letter == "B" else 0)
+        elif letter == "A":
+            result.append(("A", received[i + 1], received[i + 2]))
+            i += 3
+        else:
+            result.append((letter,))
+            i += 1
+    return result
+
+
+def block_sizes(received, letter="B"):
+    """The sizes of the received blocks of one kind: 'B' written, 'g' read."""
+    return [c[1] for c in burn_commands(received) if c[0] == letter]
+
+
 class Simulator:
     """kalmo-sim as a child process; the transcript file tells what crossed the line."""
 

@@ -5,33 +5,12 @@ import threading
 import tty
 import unittest
 
-from kalmo_harness import Monitor, KalmoTestCase, hex_record, hex_text
+from kalmo_harness import Monitor, KalmoTestCase, block_sizes, burn_commands, hex_record, hex_text
 
 IMAGE_300 = bytes((i * 7 + 3) & 0xFF for i in range(300))
 # What follows a first P that got no answer: ESC bytes for the largest block and its header.
 RESYNC = b"\x1b" * 1028
 
-
-def commands(received):
-    """What the device received, cut into burn commands: ('B', n), ('g', n), ('A',), single letters."""
-    result, i = [], 0
-    while i < len(received):
-        letter = chr(received[i])
-        if letter in "Bg":
-            n = received[i + 1] * 256 + received[i + 2]
-            result.append((letter, n))
-            i += 4 + (n if letter == "B" else 0)
-        elif letter == "A":
-            result.append(("A",))
-            i += 3
-        else:
-            result.append((letter,))
-            i += 1
-    return result
-
-
-def sizes(received, letter):
-    return [c[1] for c in commands(received) if c[0] == letter]
 
 
 class Burn(KalmoTestCase):
@@ -50,9 +29,9 @@ class Burn(KalmoTestCase):
                          + b"Fertig/finished.\n")
         self.assertEqual(result.status, 0)
         received = sim.received()
-        self.assertEqual(sizes(received, "B"), [128, 128, 44])
-        self.assertEqual(sizes(received, "g"), [128, 128, 44])
-        self.assertEqual([c[0] for c in commands(received)],
+        self.assertEqual(block_sizes(received, "B"), [128, 128, 44])
+        self.assertEqual(block_sizes(received, "g"), [128, 128, 44])
+        self.assertEqual([c[0] for c in burn_commands(received)],
                          ["P", "b", "e", "A", "B", "B", "B", "A", "g", "g", "g", "L"])
         sim.stop()
         self.assertEqual(sim.flash()[:300], IMAGE_300)
@@ -62,7 +41,7 @@ class Burn(KalmoTestCase):
         result = self.burn(sim, IMAGE_300, "-n")
         self.assertEqual(result.status, 0)
         self.assertNotIn(b"Vergleiche", result.stdout)
-        self.assertEqual([c[0] for c in commands(sim.received())], ["P", "b", "e", "A", "B", "B", "B", "L"])
+        self.assertEqual([c[0] for c in burn_commands(sim.received())], ["P", "b", "e", "A", "B", "B", "B", "L"])
 
     def test_programmer_that_ignores_the_first_p(self):
         sim = self.simulator("--ignore-first-p", "1")
@@ -151,8 +130,8 @@ class Burn(KalmoTestCase):
                                  + b"Vergleiche/verify: " + dots + b" OK\n"
                                  + b"Fertig/finished.\n")
                 self.assertEqual(result.status, 0)
-                self.assertEqual(sizes(sim.received(), "B"), blocks)
-                self.assertEqual(sizes(sim.received(), "g"), blocks)
+                self.assertEqual(block_sizes(sim.received(), "B"), blocks)
+                self.assertEqual(block_sizes(sim.received(), "g"), blocks)
                 sim.stop()
                 self.assertEqual(sim.flash()[:size + 1], image + b"\xff")
 

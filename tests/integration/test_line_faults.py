@@ -9,7 +9,7 @@ import subprocess
 import time
 import unittest
 
-from kalmo_harness import KALMO, PREAMBLE, Monitor, KalmoTestCase, hex_text
+from kalmo_harness import block_sizes, KALMO, PREAMBLE, Monitor, KalmoTestCase, hex_text
 
 IMAGE_300 = bytes((i * 7 + 3) & 0xFF for i in range(300))
 
@@ -33,20 +33,6 @@ ADDRESS_READ, FIRST_READ, LEAVE_CMD = 8, 9, 12
 # Bytes the device has received once a step has gone out.
 BYTES_TO_FIRST_BLOCK = 1 + 1 + 1 + 3
 BYTES_OF_WRITE_PASS = BYTES_TO_FIRST_BLOCK + 2 * (4 + 128) + (4 + 44)
-
-
-def block_sizes(received):
-    """The sizes of the 'B' blocks among the burn commands the device received."""
-    sizes, i = [], 0
-    while i < len(received):
-        letter = chr(received[i])
-        if letter == "B":
-            n = received[i + 1] * 256 + received[i + 2]
-            sizes.append(n)
-            i += 4 + n
-        else:
-            i += {"A": 3, "g": 4}.get(letter, 1)
-    return sizes
 
 
 class LineFaults(KalmoTestCase):

@@ -27,7 +27,7 @@ import time
 import tty
 import unittest
 
-from kalmo_harness import BANNER, PREAMBLE, Simulator  # noqa: F401 (re-exported for the tests)
+from kalmo_harness import BANNER, PREAMBLE, Simulator, burn_commands  # noqa: F401 (re-exported for the tests)
 
 WINE = os.environ.get("KALMO_WINE", "/usr/lib/wine/wine64")
 WINESERVER = os.environ.get("KALMO_WINESERVER", "/usr/lib/wine/wineserver")
@@ -354,29 +354,6 @@ class WineDialog:
                 os.close(fd)
             except OSError:
                 pass
-
-
-def burn_commands(received):
-    """What the device received, cut into commands: ('B', n), ('g', n), ('A', hi, lo), ('p',) for a
-    preamble command with its token p, and single letters."""
-    result, i = [], 0
-    while i < len(received):
-        if received.startswith(PREAMBLE, i):
-            result.append(("preamble", received[i + len(PREAMBLE):i + len(PREAMBLE) + 1].decode("latin-1")))
-            i += len(PREAMBLE) + 1
-            continue
-        letter = chr(received[i])
-        if letter in "Bg":
-            n = received[i + 1] * 256 + received[i + 2]
-            result.append((letter, n))
-            i += 4 + (n if letter == "B" else 0)
-        elif letter == "A":
-            result.append(("A", received[i + 1], received[i + 2]))
-            i += 3
-        else:
-            result.append((letter,))
-            i += 1
-    return result
 
 
 def hex_image(text):
