@@ -17,7 +17,7 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j "$jobs"
 (cd build/native && ctest --output-on-failure -j "$jobs") || status=1
 
-if command -v x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix >/dev/null \
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v i686-w64-mingw32-g++-posix >/dev/null \
     && [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ]; then
   step "Windows x86_64 build, tests under 64-bit Wine"
   cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DKALMO_TESTS=ON >/dev/null
