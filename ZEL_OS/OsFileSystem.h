@@ -66,6 +66,10 @@ bool deleteFile(const char* path);
 // it fail. Copying a file onto itself fails.
 bool copyFile(const char* source, const char* destination, bool failIfExists);
 
+// Whether an opened stream is a directory (lastError(): EISDIR then). POSIX opens a directory
+// for reading like a file; Windows refuses to, so there it is never true.
+bool streamIsDirectory(std::FILE* stream);
+
 // Cuts the stream's file at the position (after flushing the stream).
 bool truncateStream(std::FILE* stream, std::int64_t position);
 

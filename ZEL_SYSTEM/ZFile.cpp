@@ -48,8 +48,14 @@ int ZFile::open(const ZString& name, const ZString& mode, int quiet) {
 
   if (result == 1) {
     stream = std::fopen(name, openMode);
-    if (stream == nullptr) {
+    if (stream != nullptr && zos::streamIsDirectory(stream)) {
+      // A directory read as a file would read as empty: refused, as on Windows.
+      std::fclose(stream);
+      stream = nullptr;
+    } else if (stream == nullptr) {
       zos::captureLastError();
+    }
+    if (stream == nullptr) {
       result = 0;
       errorText = openFailureText(name);
       if (!quiet) showFileError(errorText, openCaption);
@@ -165,11 +171,16 @@ int ZFile::getSize() {
         0, "Fehler !", zos::messageBoxIconError);
     return 0;
   }
+  // A stream without a position (a pipe, a terminal) has no size: -1, with errorText telling why.
   int position = tell();
+  if (!errorText.isEmpty()) return -1;
   seek(0, 2);
   int size = tell();
+  ZString failure = errorText;
   seek(position, 0);
-  return size;
+  if (failure.isEmpty()) return size;
+  errorText = failure;
+  return -1;
 }
 
 int ZFile::truncate(int position) {
@@ -202,7 +213,9 @@ ZString ZFile::readFile(const ZString& name, ZString* errorTextOut) {
   ZFile file;
   ZString text;
   if (file.open(name, "rb", errorTextOut == nullptr ? 1 : 0)) {
-    text = file.readText(-1);
+    const int size = file.getSize();
+    if (size >= 0) text = file.readText(size);
+    if (size < 0 && errorTextOut != nullptr) *errorTextOut = file.errorText;
     file.close();
   } else if (errorTextOut != nullptr) {
     *errorTextOut = file.errorText;
@@ -237,8 +250,12 @@ int ZFile::readFile(const ZString& name, ZMem& block, ZString* errorTextOut) {
   int result = file.open(name, "rb", errorTextOut != nullptr ? 1 : 0);
   if (result) {
     int size = file.getSize();
-    block.setSize(size);
-    if (size > 0 && file.read(block.getData(), size) < size) result = 0;
+    if (size < 0) {
+      result = 0;
+    } else {
+      block.setSize(size);
+      if (size > 0 && file.read(block.getData(), size) < size) result = 0;
+    }
   }
   if (!result && errorTextOut != nullptr) *errorTextOut = file.errorText;
   file.close();

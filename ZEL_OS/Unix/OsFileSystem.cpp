@@ -321,6 +321,13 @@ bool copyFile(const char* sourceText, const char* destinationText, bool failIfEx
   return true;
 }
 
+bool streamIsDirectory(std::FILE* stream) {
+  struct stat info;
+  if (fstat(fileno(stream), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  setLastError(EISDIR);
+  return true;
+}
+
 bool truncateStream(std::FILE* stream, std::int64_t position) {
   if (!stream) return failWith(EBADF);
   if (std::fflush(stream) != 0 || ftruncate(fileno(stream), static_cast<off_t>(position)) != 0) {

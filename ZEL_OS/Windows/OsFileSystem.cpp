@@ -159,6 +159,8 @@ bool copyFile(const char* source, const char* destination, bool failIfExists) {
   return true;
 }
 
+bool streamIsDirectory(std::FILE*) { return false; }
+
 bool truncateStream(std::FILE* stream, std::int64_t position) {
   if (!stream) {
     setLastError(ERROR_INVALID_HANDLE);

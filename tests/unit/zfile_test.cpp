@@ -158,6 +158,23 @@ TEST_F(ZFileTest, WholeFileHelpers) {
 }
 
 // The text helpers are quiet without an error text pointer, the block helpers with one.
+TEST_F(ZFileTest, ADirectoryOpenedAsAFileFailsWithTheSystemText) {
+  const std::string path = dir.path().string();
+  ZFile file;
+  EXPECT_EQ(file.open(path.c_str(), "rb", 1), 0);
+  EXPECT_FALSE(file.isOpen());
+  std::string expectedStart = "Fehler beim \xF6" "ffnen der Datei '" + path + "'\r\n";
+  std::string text(file.errorText);
+  EXPECT_EQ(text.substr(0, expectedStart.size()), expectedStart);
+  EXPECT_GT(text.size(), expectedStart.size()) << "the system's text follows";
+
+  ZString error;
+  ZMem block(0);
+  EXPECT_FALSE(ZFile::readFile(path.c_str(), block, &error));
+  EXPECT_EQ(std::string(error), text);
+  EXPECT_TRUE(boxes.count() == 0);
+}
+
 TEST_F(ZFileTest, WholeFileFailuresAreShownOrReturnedByTheirPointer) {
   std::string missing = (dir / "missing.bin");
   std::string inMissingDir = (dir / "none/out.bin");
