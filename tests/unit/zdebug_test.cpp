@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/LoopbackListener.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
 const std::string kCutWarning =
     "!!!!!!!! debug.printf(): Ergebnis-String wurde gr\xF6\xDF" "er als 5000 Zeichen -> wurden abgeschnitten !!!!!!!!!!";
@@ -38,7 +38,7 @@ struct MonitoredChannel {
 TEST(ZDebug, ConstructionState) {
   ZDebug channel;
   EXPECT_STREQ(channel.getClassName(), "ZDebug");
-  EXPECT_EQ(bytes(channel.monitorHost), "localhost");
+  EXPECT_EQ(bytesOf(channel.monitorHost), "localhost");
   EXPECT_EQ(channel.muted, 1);
   EXPECT_EQ(channel.connectState, 0);
   EXPECT_EQ(channel.socketType, 1);
@@ -133,7 +133,7 @@ TEST(ZDebug, AMonitorThatGoesAwayDoesNotEndTheProgram) {
     m.channel.printf("line %d", line);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  EXPECT_EQ(bytes(m.channel.errorText), "Daten konnten nicht gesendet werden.");
+  EXPECT_EQ(bytesOf(m.channel.errorText), "Daten konnten nicht gesendet werden.");
   m.channel.print("still alive");
   EXPECT_EQ(m.channel.connectState, 1);
 }
@@ -182,12 +182,19 @@ TEST(ZDebug, LinesThatDoNotFitAreDroppedCountedAndNeverCut) {
   ASSERT_GE(got.size(), 3u);
   EXPECT_EQ(got.front(), "start");
   EXPECT_EQ(got.back(), "end");
-  const std::string& notice = got[got.size() - 2];
+  // The kernel moves bytes on to the monitor's side while the lines go out, so room may come
+  // back more than once: each notice counts the lines dropped since the one before.
   int dropped = 0;
-  ASSERT_EQ(std::sscanf(notice.c_str(), "!!!!!!!! debug: %d Zeilen verworfen", &dropped), 1) << notice;
-  EXPECT_NE(notice.find(std::to_string(dropped) + " lines dropped"), std::string::npos) << notice;
+  int notices = 0;
   int previous = -1;
-  for (std::size_t i = 1; i + 2 < got.size(); ++i) {
+  for (std::size_t i = 1; i + 1 < got.size(); ++i) {
+    int count = 0;
+    if (std::sscanf(got[i].c_str(), "!!!!!!!! debug: %d Zeilen verworfen", &count) == 1) {
+      EXPECT_NE(got[i].find(std::to_string(count) + " lines dropped"), std::string::npos) << got[i];
+      dropped += count;
+      ++notices;
+      continue;
+    }
     int number = -1;
     ASSERT_EQ(std::sscanf(got[i].c_str(), "line %d", &number), 1) << got[i].substr(0, 40);
     ASSERT_EQ(got[i].size(), 12 + padding.size()) << "line " << number << " arrived cut";
@@ -195,5 +202,6 @@ TEST(ZDebug, LinesThatDoNotFitAreDroppedCountedAndNeverCut) {
     previous = number;
   }
   EXPECT_GT(dropped, 0);
-  EXPECT_EQ(static_cast<int>(got.size()) - 3 + dropped, lines) << "each line arrived or was counted";
+  EXPECT_GE(notices, 1);
+  EXPECT_EQ(static_cast<int>(got.size()) - 2 - notices + dropped, lines) << "each line arrived or was counted";
 }

@@ -9,12 +9,12 @@
 #include "tests/support/DirectoryListing.h"
 #include "tests/support/MessageBoxCapture.h"
 #include "tests/support/ScratchDirectory.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string str(const ZString& text) { return std::string(text.getBuffer(), text.getLength()); }
 
-std::string joined(ZStringList& list) { return str(list.join("|")); }
+std::string joined(ZStringList& list) { return bytesOf(list.join("|")); }
 
 class ZFileIniTest : public ::testing::Test {
  protected:
@@ -32,20 +32,20 @@ class ZFileIniTest : public ::testing::Test {
 TEST_F(ZFileIniTest, ValuesAreFoundOnlyInRealHeadersAndExactKeys) {
   load("[First]\r\nkey=one\r\n  [Indented]\r\nkey=two\r\n[Other]\r\nblank =x\r\ntail=a b  \r\n"
        "empty=\r\n");
-  EXPECT_EQ(str(ini.getValue("First", "key", "none")), "one");
-  EXPECT_EQ(str(ini.getValue("Indented", "key", "none")), "none");
-  EXPECT_EQ(str(ini.getValue("Other", "blank", "none")), "none");
-  EXPECT_EQ(str(ini.getValue("Other", "tail", "none")), "a b  ");
-  EXPECT_EQ(str(ini.getValue("Other", "empty", "none")), "");
-  EXPECT_EQ(str(ini.getValue("Other", "key", "none")), "none") << "keys belong to their section";
-  EXPECT_EQ(str(ini.getValue("first", "key", "none")), "none") << "names are case-sensitive";
+  EXPECT_EQ(bytesOf(ini.getValue("First", "key", "none")), "one");
+  EXPECT_EQ(bytesOf(ini.getValue("Indented", "key", "none")), "none");
+  EXPECT_EQ(bytesOf(ini.getValue("Other", "blank", "none")), "none");
+  EXPECT_EQ(bytesOf(ini.getValue("Other", "tail", "none")), "a b  ");
+  EXPECT_EQ(bytesOf(ini.getValue("Other", "empty", "none")), "");
+  EXPECT_EQ(bytesOf(ini.getValue("Other", "key", "none")), "none") << "keys belong to their section";
+  EXPECT_EQ(bytesOf(ini.getValue("first", "key", "none")), "none") << "names are case-sensitive";
   EXPECT_EQ(ini.getInt("Missing", "n", 42), 42);
 }
 
 TEST_F(ZFileIniTest, OpenEndsTheTextWithALineEnd) {
   load("[A]\r\nx=1");
-  EXPECT_EQ(str(ini.content), "[A]\r\nx=1\r\n");
-  EXPECT_EQ(str(ini.getValue("A", "x", "")), "1");
+  EXPECT_EQ(bytesOf(ini.content), "[A]\r\nx=1\r\n");
+  EXPECT_EQ(bytesOf(ini.getValue("A", "x", "")), "1");
 }
 
 TEST_F(ZFileIniTest, SetValueChangesAddsAndRemovesLines) {
@@ -54,39 +54,39 @@ TEST_F(ZFileIniTest, SetValueChangesAddsAndRemovesLines) {
   ini.setValue("A", "new", "");
   ini.setValue("A", "y", "");
   ini.setInt("B", "n", -7);
-  EXPECT_EQ(str(ini.content), "[A]\r\nx=100\r\nnew=\r\n[B]\r\nz=3\r\nn=-7\r\n");
+  EXPECT_EQ(bytesOf(ini.content), "[A]\r\nx=100\r\nnew=\r\n[B]\r\nz=3\r\nn=-7\r\n");
   EXPECT_EQ(ini.modified, 1);
   EXPECT_EQ(ini.getInt("B", "n", 0), -7);
 
   ini.setValue("C", "k", "v");
-  EXPECT_EQ(str(ini.content), "[A]\r\nx=100\r\nnew=\r\n[B]\r\nz=3\r\nn=-7\r\n\r\n[C]\r\nk=v\r\n")
+  EXPECT_EQ(bytesOf(ini.content), "[A]\r\nx=100\r\nnew=\r\n[B]\r\nz=3\r\nn=-7\r\n\r\n[C]\r\nk=v\r\n")
       << "exactly one empty line before a section added by setValue";
 }
 
 TEST_F(ZFileIniTest, SectionTextIsReplacedOrAppended) {
   load("[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
-  EXPECT_EQ(str(ini.getSectionText("A")), "x=1\r\n");
+  EXPECT_EQ(bytesOf(ini.getSectionText("A")), "x=1\r\n");
   EXPECT_EQ(ini.setSectionText("A", "p=1\r\nq=2"), 1);
   EXPECT_EQ(ini.setSectionText("C", "r=3"), 0);
-  EXPECT_EQ(str(ini.content), "[A]\r\np=1\r\nq=2\r\n[B]\r\ny=2\r\n\r\n\r\n[C]\r\nr=3\r\n");
-  EXPECT_EQ(str(ini.getSectionText("C")), "r=3\r\n");
-  EXPECT_EQ(str(ini.getSectionText("Z")), "");
+  EXPECT_EQ(bytesOf(ini.content), "[A]\r\np=1\r\nq=2\r\n[B]\r\ny=2\r\n\r\n\r\n[C]\r\nr=3\r\n");
+  EXPECT_EQ(bytesOf(ini.getSectionText("C")), "r=3\r\n");
+  EXPECT_EQ(bytesOf(ini.getSectionText("Z")), "");
 }
 
 TEST_F(ZFileIniTest, EmptySectionBeforeAnotherStaysEmpty) {
   load("[Empty]\r\n[Full]\r\na=1\r\n");
-  EXPECT_EQ(str(ini.getSectionText("Empty")), "");
+  EXPECT_EQ(bytesOf(ini.getSectionText("Empty")), "");
   ZStringList keys;
   EXPECT_EQ(ini.getKeys("Empty", keys, nullptr, 1), 0);
   ini.setValue("Empty", "k", "v");
-  EXPECT_EQ(str(ini.content), "[Empty]\r\nk=v\r\n[Full]\r\na=1\r\n");
+  EXPECT_EQ(bytesOf(ini.content), "[Empty]\r\nk=v\r\n[Full]\r\na=1\r\n");
 }
 
 TEST_F(ZFileIniTest, RenameSectionKeepsItsBody) {
   load("[Old]\r\na=1\r\n[Other]\r\n");
   EXPECT_EQ(ini.renameSection("Old", "Newer"), 1);
   EXPECT_EQ(ini.renameSection("Gone", "X"), 0);
-  EXPECT_EQ(str(ini.content), "[Newer]\r\na=1\r\n[Other]\r\n");
+  EXPECT_EQ(bytesOf(ini.content), "[Newer]\r\na=1\r\n[Other]\r\n");
 }
 
 TEST_F(ZFileIniTest, KeysValuesAndMaps) {
@@ -100,7 +100,7 @@ TEST_F(ZFileIniTest, KeysValuesAndMaps) {
 
   ZMapStringToString texts;
   EXPECT_EQ(ini.readSection("S", texts, 1), 3);
-  EXPECT_EQ(str(texts.toText("=", ",")), "a=1,b=two=2,=noequals");
+  EXPECT_EQ(bytesOf(texts.toText("=", ",")), "a=1,b=two=2,=noequals");
   ZMapStringToNum numbers;
   EXPECT_EQ(ini.readSection("S", numbers, 1), 3);
   EXPECT_EQ(numbers.get("a"), 1);
@@ -109,7 +109,19 @@ TEST_F(ZFileIniTest, KeysValuesAndMaps) {
   written.set("Port", "COM3");
   written.set("Baud", "19200");
   EXPECT_EQ(ini.writeSection("T", written), 1);
-  EXPECT_EQ(str(ini.getSectionText("T")), "Port=COM3\r\nBaud=19200\r\n");
+  EXPECT_EQ(bytesOf(ini.getSectionText("T")), "Port=COM3\r\nBaud=19200\r\n");
+}
+
+// A line without "=" has no key; its value is the whole line, not the line less its first character.
+TEST_F(ZFileIniTest, ALineWithoutEqualsIsKeptWholeAsAValueWithoutKey) {
+  load("[S]\r\nxnoequals\r\n");
+  ZStringList keys, values;
+  EXPECT_EQ(ini.getKeys("S", keys, &values, 1), 1);
+  EXPECT_EQ(joined(keys), "");
+  EXPECT_EQ(joined(values), "xnoequals");
+  ZMapStringToString texts;
+  EXPECT_EQ(ini.readSection("S", texts, 1), 1);
+  EXPECT_EQ(bytesOf(texts.get("")), "xnoequals");
 }
 
 TEST_F(ZFileIniTest, SectionNamesByPattern) {
@@ -129,7 +141,7 @@ TEST_F(ZFileIniTest, ListsKeepTheNewestEntriesUpToTheirLimit) {
   ZStringList list;
   EXPECT_EQ(ini.getList("Recent", list), 3);
   EXPECT_EQ(joined(list), "b=2|c|a");
-  EXPECT_EQ(str(ini.getSectionText("Recent")), "maxEntries=3\r\nb=2\r\nc\r\na\r\n");
+  EXPECT_EQ(bytesOf(ini.getSectionText("Recent")), "maxEntries=3\r\nb=2\r\nc\r\na\r\n");
 
   ini.addToList("Recent", "d");
   ini.addToList("Recent", "b=3");
@@ -188,7 +200,7 @@ TEST_F(ZFileIniTest, SaveThatCannotWriteShowsTheOpenBoxWithTheFilesName) {
   EXPECT_EQ(boxes.last().caption, "Fehler ZFile::open(..)");
   EXPECT_EQ(boxes.last().text.substr(0, opening.size()), opening);
   EXPECT_GT(boxes.last().text.size(), opening.size()) << "the system's text follows";
-  EXPECT_EQ(str(other.errorText), boxes.last().text);
+  EXPECT_EQ(bytesOf(other.errorText), boxes.last().text);
   EXPECT_EQ(directoryListing(dir.path()), "") << "nothing is left behind";
 }
 
@@ -196,17 +208,17 @@ TEST_F(ZFileIniTest, OpenWithCreate) {
   std::string missing = (dir / "new.ini");
   ASSERT_TRUE(ini.open(missing.c_str(), 1, 0));
   EXPECT_TRUE(std::filesystem::exists(missing));
-  EXPECT_EQ(str(ini.content), "\r\n");
+  EXPECT_EQ(bytesOf(ini.content), "\r\n");
   EXPECT_EQ(ini.isOpen(), 1);
 
   dir.write("new.ini", "[K]\r\nv=1\r\n");
   ASSERT_TRUE(ini.open(missing.c_str(), 1, 0));
-  EXPECT_EQ(str(ini.getValue("K", "v", "")), "1") << "an existing file is read, not emptied";
+  EXPECT_EQ(bytesOf(ini.getValue("K", "v", "")), "1") << "an existing file is read, not emptied";
 
   EXPECT_EQ(ini.open((dir / "absent.ini").c_str(), 0, 0), 0);
   EXPECT_EQ(ini.isOpen(), 0);
   EXPECT_FALSE(ini.errorText.isEmpty());
-  EXPECT_EQ(str(ini.getValue("K", "v", "")), "1") << "a failed open keeps the content";
+  EXPECT_EQ(bytesOf(ini.getValue("K", "v", "")), "1") << "a failed open keeps the content";
 }
 
 TEST_F(ZFileIniTest, CreateTakesANewFileForTheContent) {
@@ -236,7 +248,7 @@ TEST_F(ZFileIniTest, MaskedFileOpensReadableAndIsWrittenBackMasked) {
   std::string body = "[Secret]\r\nuser=me\r\n";
   load(masked(header + body, maskFor(number)));
 
-  EXPECT_EQ(str(ini.getValue("Secret", "user", "")), "me");
+  EXPECT_EQ(bytesOf(ini.getValue("Secret", "user", "")), "me");
   EXPECT_EQ(ini.content.getAt(15), '-');
   ini.setValue("Secret", "pin", "1234");
   ASSERT_TRUE(ini.save());
@@ -262,14 +274,14 @@ TEST_F(ZFileIniTest, LongMaskNumberKeepsTheMaskAcrossSaveAndOpen) {
   std::string header = "[zelContentMask+" + std::to_string(number) + "789]\r\n";
   std::string body = "[Secret]\r\nuser=me\r\n";
   load(masked(header + body, maskFor(number)));
-  EXPECT_EQ(str(ini.getValue("Secret", "user", "")), "me");
+  EXPECT_EQ(bytesOf(ini.getValue("Secret", "user", "")), "me");
   ini.setValue("Secret", "pin", "1234");
   ASSERT_TRUE(ini.save());
   EXPECT_EQ(ScratchDirectory::read(path), masked(header + body + "pin=1234\r\n", maskFor(number)));
 
   ZFileIni again;
   ASSERT_TRUE(again.open(path.c_str(), 0, 1));
-  EXPECT_EQ(str(again.content), str(ini.content));
+  EXPECT_EQ(bytesOf(again.content), bytesOf(ini.content));
 }
 
 }  // namespace
