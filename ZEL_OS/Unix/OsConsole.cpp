@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,7 +29,9 @@ const int signalCount = sizeof endingSignals / sizeof endingSignals[0];
 // from before; the signal handlers read them, so they live outside any function.
 termios terminalBefore;
 termios terminalRaw;
-volatile sig_atomic_t terminalSwitched = 0;
+// Atomic (and lock-free), so that a handler on any thread sees the settings stored before it was set.
+std::atomic<int> terminalSwitched{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read in signal handlers");
 struct sigaction handlersBefore[signalCount];
 bool handlerReplaced[signalCount];
 struct sigaction continueBefore;
