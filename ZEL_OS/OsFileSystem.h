@@ -90,6 +90,11 @@ bool specialFolderPath(int folder, bool create, std::string& path);
 // Writes what the stream buffers and waits until the system has the file's data on the disk.
 bool flushStreamToDisk(std::FILE* stream);
 
+// The file a path finally names: a symbolic link is followed, also through a chain of links (a
+// relative link is taken from its own directory), so that a file is replaced where it really is
+// and the link stays. A path that is no link comes back as it is. POSIX; Windows gives the path.
+std::string finalLinkTarget(const std::string& path);
+
 // Moves the file source to target in one step, replacing a file that is there; a failure leaves
 // target as it was. An existing target's access rights carry over to the new file.
 bool replaceFile(const char* source, const char* target);

@@ -1,6 +1,7 @@
 #include "ZEL_SYSTEM/ZFileIni.h"
 
 #include <cstdio>
+#include <string>
 
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsFileSystem.h"
@@ -57,6 +58,9 @@ bool isBlank(char ch) { return static_cast<unsigned char>(ch) <= 0x20; }
 int replaceFileContent(const ZString& path, const ZString& text, ZString& errorText) {
   ZString fullPath = ZFileSystem::getFullPathName(path);
   if (fullPath.isEmpty()) fullPath = path;
+  // Through a symbolic link: the file it points to gets the new text, and the link stays a link.
+  const std::string target = zos::finalLinkTarget(std::string(fullPath.getBuffer(), fullPath.getLength()));
+  fullPath = ZString(target.c_str(), static_cast<int>(target.size()));
   ZString directory = ZFileSystem::getDirectory(fullPath) + ZString(zos::pathSeparator());
 
   // The new file is made quietly: when it cannot be made, the box names the file to be written,

@@ -321,6 +321,23 @@ bool copyFile(const char* sourceText, const char* destinationText, bool failIfEx
   return true;
 }
 
+std::string finalLinkTarget(const std::string& path) {
+  std::string current = path;
+  // As many links as the kernel follows itself before it gives up with ELOOP.
+  for (int hop = 0; hop < 40; ++hop) {
+    char target[4096];
+    ssize_t length = readlink(current.c_str(), target, sizeof target - 1);
+    if (length < 0) return current;  // no link (or gone): the file is written where it is named
+    std::string next(target, static_cast<std::size_t>(length));
+    if (next.empty() || next[0] != '/') {
+      std::size_t slash = current.rfind('/');
+      next = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + next;
+    }
+    current = next;
+  }
+  return current;
+}
+
 bool streamIsDirectory(std::FILE* stream) {
   struct stat info;
   if (fstat(fileno(stream), &info) != 0 || !S_ISDIR(info.st_mode)) return false;

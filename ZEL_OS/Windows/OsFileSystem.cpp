@@ -161,6 +161,8 @@ bool copyFile(const char* source, const char* destination, bool failIfExists) {
 
 bool streamIsDirectory(std::FILE*) { return false; }
 
+std::string finalLinkTarget(const std::string& path) { return path; }
+
 bool truncateStream(std::FILE* stream, std::int64_t position) {
   if (!stream) {
     setLastError(ERROR_INVALID_HANDLE);

@@ -77,6 +77,30 @@ TEST(ZFileIniSave, ReplacedFileKeepsItsAccessRights) {
   EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nkeep=new\r\n");
 }
 
+// A configuration kept elsewhere and linked in (a chain of links, relative and absolute): the file
+// at the end of the chain gets the new text, and every link stays a link.
+TEST(ZFileIniSave, ASaveThroughSymbolicLinksWritesTheFileTheyPointTo) {
+  ScratchDirectory dir;
+  std::string target = dir.write("real/config.ini", oldText);
+  std::string link = dir / "link.ini";
+  std::string outer = dir / "outer.ini";
+  ASSERT_EQ(symlink("real/config.ini", link.c_str()), 0);
+  ASSERT_EQ(symlink(link.c_str(), outer.c_str()), 0);
+  {
+    ZFileIni ini;
+    ASSERT_TRUE(ini.open(outer.c_str(), 0, 0));
+    ini.setValue("A", "keep", "new");
+    ASSERT_TRUE(ini.save());
+  }
+  struct stat info;
+  for (const std::string& path : {link, outer}) {
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << path;
+  }
+  EXPECT_EQ(ScratchDirectory::read(target), "[A]\r\nkeep=new\r\n");
+  EXPECT_EQ(directoryListing(dir.path() / "real"), "config.ini") << "no temporary file left";
+}
+
 TEST(ZFileIniSave, AFileMadeBySaveGetsTheRightsOfTheCreationMask) {
   ScratchDirectory dir;
   std::string path = dir.write("config.ini", oldText);
