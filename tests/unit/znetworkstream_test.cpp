@@ -15,16 +15,16 @@
 #include "ZEL_OS/OsNet.h"
 #include "ZEL_SYSTEM/ZMem.h"
 #include "ZEL_UTIL/ZError.h"
+#include "tests/support/ZStringBytes.h"
 
 namespace {
 
-std::string bytes(const ZString& s) { return std::string(s.getBuffer(), static_cast<std::size_t>(s.getLength())); }
 
-std::string bytes(const ZMem& m) {
+std::string bytesOf(const ZMem& m) {
   return std::string(reinterpret_cast<const char*>(m.getData()), static_cast<std::size_t>(m.getSize()));
 }
 
-bool startsWith(const ZString& text, const std::string& prefix) { return bytes(text).rfind(prefix, 0) == 0; }
+bool startsWith(const ZString& text, const std::string& prefix) { return bytesOf(text).rfind(prefix, 0) == 0; }
 
 // Waits (sleeping, a bounded time) until the condition holds; gives whether it did.
 template <class Condition>
@@ -60,7 +60,7 @@ TEST(ZNetworkStreamTcp, ConstructionState) {
   EXPECT_EQ(stream.dataSocket.load(), 0u);
   EXPECT_EQ(stream.isConnected(), 0);
   EXPECT_EQ(stream.startEvents(), 0) << "no socket to watch";
-  EXPECT_EQ(bytes(stream.receive()), "");
+  EXPECT_EQ(bytesOf(stream.receive()), "");
   ZMem out(10);
   EXPECT_EQ(stream.receive(out), 0);
   EXPECT_EQ(out.getSize(), 0);
@@ -82,9 +82,9 @@ TEST(ZNetworkStreamTcp, ClientFailuresLeaveTheStreamIdle) {
     SCOPED_TRACE(c.host);
     ZNetworkStreamTcp stream;
     EXPECT_EQ(stream.createClient(nullptr, c.port, c.host), 0);
-    EXPECT_TRUE(startsWith(stream.errorText, c.textStart)) << bytes(stream.errorText);
+    EXPECT_TRUE(startsWith(stream.errorText, c.textStart)) << bytesOf(stream.errorText);
     EXPECT_GT(stream.errorText.getLength(), static_cast<int>(c.textStart.size())) << "the system's text follows";
-    EXPECT_EQ(bytes(stream.statusText), "Fehler...");
+    EXPECT_EQ(bytesOf(stream.statusText), "Fehler...");
     EXPECT_EQ(stream.listenSocket.load(), 0u);
     EXPECT_EQ(stream.dataSocket.load(), 0u);
     EXPECT_EQ(stream.isConnected(), 0);
@@ -95,9 +95,9 @@ TEST(ZNetworkStreamTcp, ConnectedClientRefusesASecondConnectAndKnowsItsPeer) {
   LoopbackListener listener;
   ASSERT_NE(listener.port(), 0);
   ZNetworkStreamTcp stream;
-  ASSERT_EQ(stream.createClient(nullptr, listener.port(), "localhost"), 1) << bytes(stream.errorText);
+  ASSERT_EQ(stream.createClient(nullptr, listener.port(), "localhost"), 1) << bytesOf(stream.errorText);
   ASSERT_TRUE(listener.acceptClient());
-  EXPECT_EQ(bytes(stream.statusText), "Client verbunden.");
+  EXPECT_EQ(bytesOf(stream.statusText), "Client verbunden.");
   EXPECT_EQ(stream.isConnected(), 1);
   zos::SocketHandle socket = stream.dataSocket.load();
   EXPECT_NE(socket, 0u);
@@ -108,17 +108,17 @@ TEST(ZNetworkStreamTcp, ConnectedClientRefusesASecondConnectAndKnowsItsPeer) {
   EXPECT_EQ(stream.isConnectedTo("localhost", listener.port() + 1), 0);
 
   EXPECT_EQ(stream.createClient(nullptr, listener.port(), "localhost"), 0);
-  EXPECT_EQ(bytes(stream.errorText), "ZNetworkStream::createClient(..) : Fehler, Stream ist bereits verbunden.");
-  EXPECT_EQ(bytes(stream.statusText), "Fehler...");
+  EXPECT_EQ(bytesOf(stream.errorText), "ZNetworkStream::createClient(..) : Fehler, Stream ist bereits verbunden.");
+  EXPECT_EQ(bytesOf(stream.statusText), "Fehler...");
   EXPECT_EQ(stream.dataSocket.load(), socket);
   EXPECT_EQ(stream.createServer(nullptr, 0, ""), 0);
-  EXPECT_EQ(bytes(stream.errorText), "ZNetworkStream::createServer(..) : Fehler, Stream ist bereits verbunden.");
+  EXPECT_EQ(bytesOf(stream.errorText), "ZNetworkStream::createServer(..) : Fehler, Stream ist bereits verbunden.");
 
   ASSERT_EQ(stream.send(ZString("still there")), 1);
   EXPECT_EQ(listener.readBytes(11), "still there");
 
   stream.disconnect();
-  EXPECT_EQ(bytes(stream.statusText), "Verbindung beendet.");
+  EXPECT_EQ(bytesOf(stream.statusText), "Verbindung beendet.");
   EXPECT_EQ(stream.dataSocket.load(), 0u);
   EXPECT_EQ(stream.isConnected(), 0);
   EXPECT_EQ(stream.isConnectedTo("localhost", -1), 0);
@@ -127,25 +127,25 @@ TEST(ZNetworkStreamTcp, ConnectedClientRefusesASecondConnectAndKnowsItsPeer) {
 
 TEST(ZNetworkStreamTcp, ServerOnAllInterfacesAcceptsAClientAndTheyTalk) {
   ZNetworkStreamTcp server;
-  ASSERT_EQ(server.createServer(nullptr, 0, ""), 1) << bytes(server.errorText);
-  EXPECT_EQ(bytes(server.statusText), "Server gestartet.");
+  ASSERT_EQ(server.createServer(nullptr, 0, ""), 1) << bytesOf(server.errorText);
+  EXPECT_EQ(bytesOf(server.statusText), "Server gestartet.");
   EXPECT_EQ(server.isConnected(), 0);
   std::uint16_t port = zos::socketLocalPort(server.listenSocket.load());
   ASSERT_NE(port, 0);
 
   EXPECT_EQ(server.createClient(nullptr, port, "127.0.0.1"), 0);
-  EXPECT_EQ(bytes(server.errorText),
+  EXPECT_EQ(bytesOf(server.errorText),
             "ZNetworkStream::createClient(..) : Fehler, Stream ist bereits als Server gestartet.");
 
   ZNetworkStreamTcp client;
-  ASSERT_EQ(client.createClient(nullptr, port, "127.0.0.1"), 1) << bytes(client.errorText);
+  ASSERT_EQ(client.createClient(nullptr, port, "127.0.0.1"), 1) << bytesOf(client.errorText);
   ASSERT_EQ(server.accept(), 1);
-  EXPECT_EQ(bytes(server.statusText), "Client akzeptiert.");
+  EXPECT_EQ(bytesOf(server.statusText), "Client akzeptiert.");
   EXPECT_EQ(server.isConnected(), 1);
   EXPECT_NE(server.dataSocket.load(), 0u);
 
   ASSERT_EQ(client.send(ZString("hello")), 1);
-  EXPECT_EQ(bytes(server.receive()), "hello");
+  EXPECT_EQ(bytesOf(server.receive()), "hello");
   ZMem reply;
   reply.setSize(0);
   const unsigned char raw[] = {1, 0, 2, 0, 3};
@@ -153,7 +153,7 @@ TEST(ZNetworkStreamTcp, ServerOnAllInterfacesAcceptsAClientAndTheyTalk) {
   ASSERT_EQ(server.send(reply), 1);
   ZMem got;
   ASSERT_EQ(client.receive(got), 1);
-  EXPECT_EQ(bytes(got), std::string("\x01\x00\x02\x00\x03", 5));
+  EXPECT_EQ(bytesOf(got), std::string("\x01\x00\x02\x00\x03", 5));
 
   server.disconnect();
   EXPECT_EQ(server.listenSocket.load(), 0u);
@@ -181,7 +181,7 @@ TEST(ZNetworkStreamTcp, ReceiveGoesOnWhileChunksComeFull) {
 
   // Exactly 1000 bytes fill the first chunk, so receive asks again and gets the tail too.
   ASSERT_TRUE(listener.sendBytes(std::string(1000, 'a') + "tail"));
-  EXPECT_EQ(bytes(stream.receive()), std::string(1000, 'a') + "tail");
+  EXPECT_EQ(bytesOf(stream.receive()), std::string(1000, 'a') + "tail");
 
   // 2500 bytes with zero bytes in them arrive as a block of exactly 2500.
   std::string block;
@@ -190,7 +190,7 @@ TEST(ZNetworkStreamTcp, ReceiveGoesOnWhileChunksComeFull) {
   ZMem out;
   ASSERT_EQ(stream.receive(out), 1);
   EXPECT_EQ(out.getSize(), 2500);
-  EXPECT_EQ(bytes(out), block);
+  EXPECT_EQ(bytesOf(out), block);
 }
 
 TEST(ZNetworkStreamTcp, SendToAPeerThatWentAwayFailsAndKeepsTheConnectionFlag) {
@@ -207,8 +207,8 @@ TEST(ZNetworkStreamTcp, SendToAPeerThatWentAwayFailsAndKeepsTheConnectionFlag) {
     if (!failed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ASSERT_TRUE(failed);
-  EXPECT_EQ(bytes(stream.errorText), "Daten konnten nicht gesendet werden.");
-  EXPECT_EQ(bytes(stream.statusText), "Fehler...");
+  EXPECT_EQ(bytesOf(stream.errorText), "Daten konnten nicht gesendet werden.");
+  EXPECT_EQ(bytesOf(stream.statusText), "Fehler...");
   EXPECT_EQ(stream.isConnected(), 1);
 }
 
@@ -220,7 +220,7 @@ class RecordingStream : public ZNetworkStreamTcp {
  public:
   void onRead() override {
     ZString got = receive();
-    note("read:" + bytes(got));
+    note("read:" + bytesOf(got));
   }
   void onWrite() override { note("write"); }
   void onAccept() override {
@@ -304,7 +304,7 @@ TEST(ZNetworkStreamEvents, ServerThreadReportsAcceptThenTheClientsReadAndClose) 
 
 TEST(ZNetworkStreamEvents, DestroyingAStreamWithItsThreadRunningEndsItLogsAndCloses) {
   const char* text = "Ein ZThread wurde abnormal im Destruktor beendet.";
-  ASSERT_EQ(bytes(zelError.log).find(text), std::string::npos);
+  ASSERT_EQ(bytesOf(zelError.log).find(text), std::string::npos);
   LoopbackListener listener;
   {
     RecordingStream stream;
@@ -315,7 +315,7 @@ TEST(ZNetworkStreamEvents, DestroyingAStreamWithItsThreadRunningEndsItLogsAndClo
     ASSERT_TRUE(listener.sendBytes("x"));
     ASSERT_TRUE(eventually([&] { return stream.has("read:x"); }));
   }
-  EXPECT_NE(bytes(zelError.log).find(text), std::string::npos);
+  EXPECT_NE(bytesOf(zelError.log).find(text), std::string::npos);
   EXPECT_EQ(listener.readUntilClosed(2000), "") << "the destructor closes the connection";
 }
 
@@ -335,7 +335,7 @@ std::intptr_t noteSocketMessage(zos::WindowHandle window, unsigned message, std:
   long event = static_cast<long>(lParam & 0xFFFF);
   notes->events.push_back(event);
   notes->sockets.push_back(wParam);
-  if (event == zos::socketEventRead) notes->received += bytes(notes->stream->receive());
+  if (event == zos::socketEventRead) notes->received += bytesOf(notes->stream->receive());
   if (event == zos::socketEventAccept) notes->stream->accept();
   return 0;
 }
@@ -355,7 +355,7 @@ TEST(ZNetworkStreamNotify, ClientWindowGetsReadAndCloseMessages) {
   ASSERT_NE(window, nullptr);
   ZNetworkStreamTcp stream;
   notes.stream = &stream;
-  ASSERT_EQ(stream.createClient(window, listener.port(), "127.0.0.1"), 1) << bytes(stream.errorText);
+  ASSERT_EQ(stream.createClient(window, listener.port(), "127.0.0.1"), 1) << bytesOf(stream.errorText);
   ASSERT_TRUE(listener.acceptClient());
 
   ASSERT_TRUE(listener.sendBytes("abc"));
@@ -376,7 +376,7 @@ TEST(ZNetworkStreamNotify, ServerWindowGetsAcceptAndSendsBigBlocksWhole) {
   zos::WindowHandle window = zos::createMessageWindow(noteSocketMessage, &notes);
   ZNetworkStreamTcp server;
   notes.stream = &server;
-  ASSERT_EQ(server.createServer(window, 0, "127.0.0.1"), 1) << bytes(server.errorText);
+  ASSERT_EQ(server.createServer(window, 0, "127.0.0.1"), 1) << bytesOf(server.errorText);
   std::uint16_t port = zos::socketLocalPort(server.listenSocket.load());
 
   ZNetworkStreamTcp client;
