@@ -39,15 +39,17 @@ using ThreadEntry = unsigned (*)(void* parameter);
 // Returns its handle, or 0 when the system could not create it (lastError() tells why).
 Handle createThread(ThreadEntry entry, void* parameter);
 
-// Ends the thread by force, wherever it is, and returns whether the end was requested. The thread
-// runs no more of its own code, but what it held stays held: a lock it owned is never released,
-// memory it allocated is not freed. Use it only on a thread that cannot be stopped otherwise.
-// Windows: TerminateThread (exit code 0). POSIX: the thread is cancelled; its entry runs with
-// asynchronous cancellation, so a thread looping in its own code ends at once, and a thread
-// blocked in a system call ends there. A thread cancelled inside the C library (malloc, stdio)
-// may leave that library's internal locks taken; the Windows call has the same hazard.
-// The end is asynchronous: waitForObject(thread) tells when it has happened. The handle stays
-// valid until releaseThread.
+// Ends the thread by force and returns whether the end was requested; once ended, the thread
+// runs no more of its own code. The thread is first asked to end, and ends at its next wait of
+// this layer (waitForObject, waitForMessageOrObject, netEventWait, sleepMs), where it is inside
+// none of the system's libraries. POSIX: it unwinds its stack from there, as exitThread does, so
+// what its stack held is given back. Windows: it ends there with ExitThread; its stack is not
+// unwound. This call waits up to half a second for that. A thread that comes to no wait
+// meanwhile is ended where it is (Windows: TerminateThread, exit code 0; POSIX: cancelled),
+// which inside the C++ runtime or the C library may end the process or leave the library's locks
+// taken, and a lock the thread owned is never released. Use it only on a thread that cannot be
+// stopped otherwise. The end is asynchronous: waitForObject(thread) tells when it has happened.
+// The handle stays valid until releaseThread.
 bool terminateThread(Handle thread);
 
 // Sets the thread's priority (a ThreadPriority value) and returns whether the system took it.

@@ -28,6 +28,8 @@ ZDebug::ZDebug() {
   connectTimeoutMs = connectWaitMs;
 }
 
+ZDebug::~ZDebug() { endRunningThreadAtDestruction(); }
+
 bool ZDebug::connectMonitor() {
   if (connectState == 0) {
     connectState = createClient(nullptr, static_cast<std::uint16_t>(monitorPort), monitorHost) ? 1 : 2;

@@ -17,6 +17,8 @@ class ZDebug : public ZNetworkStreamTcp {
   // port number (1 to 65535) when the object is constructed; tests point the channel elsewhere.
   ZDebug();
   const char* className() const override { return "ZDebug"; }
+  // Ends an event thread that still runs first, as every network stream class does.
+  ~ZDebug() override;
 
   // Sends the text followed by CR LF as one line.
   void print(const ZString& text);

@@ -14,6 +14,8 @@ constexpr long kNotifiedEvents = zos::socketEventRead | zos::socketEventAccept |
 
 ZNetworkStreamTcp::ZNetworkStreamTcp() { socketType = zos::socketTypeStream; }
 
+ZNetworkStreamTcp::~ZNetworkStreamTcp() { endRunningThreadAtDestruction(); }
+
 int ZNetworkStreamTcp::failStep(const char* stepText) {
   int number = zos::lastError();
   errorText = stepText;

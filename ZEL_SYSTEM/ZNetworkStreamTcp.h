@@ -6,6 +6,9 @@ class ZNetworkStreamTcp : public ZNetworkStream {
  public:
   ZNetworkStreamTcp();
   const char* className() const override { return "ZNetworkStreamTcp"; }
+  // The event thread calls this object's virtual steps and handlers: a thread that still runs
+  // is ended before any part of the object is gone. A subclass that overrides them does the same.
+  ~ZNetworkStreamTcp() override;
 
   int _connect() override;
   int _listen() override;

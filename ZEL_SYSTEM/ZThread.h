@@ -24,7 +24,8 @@ class ZThread {
   // Creates the worker thread: 1 if it was created, 0 if not or while a worker still runs.
   int start();
   bool isRunning() const { return threadHandle.load() != nullptr; }
-  // Ends the worker thread forcibly (the thread gets no chance to clean up).
+  // Ends the worker thread forcibly and returns once it has ended; onThreadEnd does not run.
+  // (How far the thread gets first depends on the system: see zos::terminateThread.)
   void terminate();
   // Sets the worker thread's priority (a Windows thread priority such as 0, normal).
   int setPriority(int priority);

@@ -1,7 +1,11 @@
 #include "ZEL_OS/OsClock.h"
 
+#include <poll.h>
+
 #include <cerrno>
 #include <ctime>
+
+#include "ZEL_OS/Unix/PosixWait.h"
 
 namespace zos {
 
@@ -14,6 +18,17 @@ std::uint32_t tickCount() {
 }
 
 void sleepMs(unsigned milliseconds) {
+  if (posix::endRequestFd() >= 0) {
+    // A thread of this layer sleeps in a wait, so that terminateThread can end it there.
+    std::int64_t deadline = posix::deadlineAfter(milliseconds);
+    for (;;) {
+      pollfd watched{posix::endRequestFd(), POLLIN, 0};
+      int ready = poll(&watched, 1, posix::pollTimeoutUntil(deadline));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready > 0) posix::endThreadIfRequested(watched);
+      return;
+    }
+  }
   timespec rest{};
   rest.tv_sec = milliseconds / 1000;
   rest.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;

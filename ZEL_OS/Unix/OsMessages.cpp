@@ -266,7 +266,9 @@ WaitResult waitForMessageOrObject(Handle waitable, unsigned timeoutMs) {
   std::int64_t deadline = posix::deadlineAfter(timeoutMs);
   bool timeIsUp = false;
   for (;;) {
-    pollfd watched[2] = {{self->wakeFd, POLLIN, 0}, {waitable ? posix::waitableFd(waitable) : -1, POLLIN, 0}};
+    pollfd watched[3] = {{self->wakeFd, POLLIN, 0},
+                         {waitable ? posix::waitableFd(waitable) : -1, POLLIN, 0},
+                         {posix::endRequestFd(), POLLIN, 0}};
     // Like the Windows wait, a signalled object is reported before a waiting message.
     if (waitable) {
       int ready = poll(&watched[1], 1, 0);
@@ -285,12 +287,13 @@ WaitResult waitForMessageOrObject(Handle waitable, unsigned timeoutMs) {
     posix::drainEventFd(self->wakeFd);
     if (self->hasWaiting()) return WaitMessageWaiting;
 
-    int ready = poll(watched, waitable ? 2 : 1, posix::pollTimeoutUntil(deadline));
+    int ready = poll(watched, 3, posix::pollTimeoutUntil(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
       captureLastError();
       return WaitFailed;
     }
+    posix::endThreadIfRequested(watched[2]);
     if (ready == 0) timeIsUp = true;  // one more look at the object and the queue, then give up
   }
 }

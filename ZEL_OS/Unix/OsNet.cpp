@@ -22,6 +22,7 @@
 #include "ZEL_OS/OsMessages.h"
 #include "ZEL_OS/OsThread.h"
 #include "ZEL_OS/Unix/PosixSocketEvents.h"
+#include "ZEL_OS/Unix/PosixWait.h"
 
 namespace zos {
 
@@ -104,14 +105,16 @@ bool collect(PosixNetEvent& event, int milliseconds) {
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   bool socketQuiet = false;  // the socket is ready, but with nothing that may be reported
   for (;;) {
-    pollfd fds[2];
+    // The wake-up, the thread's end request, and the socket while it has something to report.
+    pollfd fds[3];
     int count = 0;
     {
       std::lock_guard<std::mutex> guard(event.lock);
       if (event.pending || event.stopRequested) return true;
       fds[0] = {event.wakeFd, POLLIN, 0};
-      fds[1] = {event.socket, socketQuiet ? short(0) : pollFlagsFor(event), 0};
-      count = (event.socket >= 0 && fds[1].events) ? 2 : 1;
+      fds[1] = {posix::endRequestFd(), POLLIN, 0};
+      fds[2] = {event.socket, socketQuiet ? short(0) : pollFlagsFor(event), 0};
+      count = (event.socket >= 0 && fds[2].events) ? 3 : 2;
     }
     long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
                     .count();
@@ -122,6 +125,7 @@ bool collect(PosixNetEvent& event, int milliseconds) {
       captureLastError();
       return false;
     }
+    posix::endThreadIfRequested(fds[1]);
     if (ready == 0) return true;
     if (fds[0].revents & POLLIN) {
       std::uint64_t value;
@@ -129,9 +133,9 @@ bool collect(PosixNetEvent& event, int milliseconds) {
       (void)ignored;
       socketQuiet = false;
     }
-    if (count == 2 && fds[1].revents) {
+    if (count == 3 && fds[2].revents) {
       std::lock_guard<std::mutex> guard(event.lock);
-      long kinds = kindsFor(event, fds[1].revents);
+      long kinds = kindsFor(event, fds[2].revents);
       if (kinds) {
         event.pending |= kinds;
         event.armed &= ~kinds;

@@ -1,6 +1,10 @@
 // POSIX threads behind the OS layer's thread interface. A thread handle points to a record that
 // begins with a PosixWaitable: its eventfd becomes readable when the thread has ended, so waits
 // on the thread block in poll like waits on any other object.
+//
+// A forced end is first a request: a second eventfd of the record, which this layer's waits
+// poll beside what they wait for, so the thread ends at its next wait, unwinding from there.
+// Only a thread that comes to no wait within the grace is cancelled where it happens to be.
 #include "ZEL_OS/OsThread.h"
 
 #include <pthread.h>
@@ -107,6 +111,7 @@ bool isAutoResetEvent(const void* handle) {
 
 struct PosixThread {
   PosixWaitable waitable;  // eventfd, readable once the thread has ended
+  int endRequestFd = -1;   // eventfd, readable once terminateThread has asked the thread to end
   pthread_t thread{};
   ThreadEntry entry = nullptr;
   void* parameter = nullptr;
@@ -120,8 +125,17 @@ struct PosixThread {
   int pendingNice = 0;
 };
 
+// The record of the calling thread, on threads this layer created.
+thread_local PosixThread* currentThread = nullptr;
+
+// How long terminateThread lets a thread run on towards its next wait before it cancels the
+// thread where it is. A wait comes within microseconds to a thread that only waits and handles
+// events; a handler doing real work gets this long to finish.
+constexpr unsigned kEndRequestGraceMs = 500;
+
 void freeThreadRecord(PosixThread* record) {
   close(record->waitable.pollFd);
+  close(record->endRequestFd);
   delete record;
 }
 
@@ -148,13 +162,15 @@ void threadEnded(void* argument) {
 
 void* threadTrampoline(void* argument) {
   auto* record = static_cast<PosixThread*>(argument);
+  currentThread = record;
   {
     std::lock_guard<std::mutex> hold(record->priorityLock);
     record->kernelId = gettid();
     if (record->priorityPending) setpriority(PRIO_PROCESS, static_cast<id_t>(record->kernelId), record->pendingNice);
   }
   pthread_cleanup_push(threadEnded, record);
-  // Asynchronous cancellation lets terminateThread end a worker that loops in its own code.
+  // Asynchronous cancellation lets terminateThread end a worker that loops in its own code and
+  // never comes to a wait; no cancel is sent before that.
   pthread_setcanceltype(PTHREAD_CANCEL_ASYNCHRONOUS, nullptr);
   record->entry(record->parameter);
   pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
@@ -182,6 +198,15 @@ bool claimSignal(Handle waitable) {
   return true;
 }
 
+int endRequestFd() { return currentThread != nullptr ? currentThread->endRequestFd : -1; }
+
+void endThreadIfRequested(const pollfd& watched) {
+  if (watched.fd < 0 || !(watched.revents & POLLIN)) return;
+  // The unwinding must not be cut short by the cancel that follows a grace that ran out.
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+  pthread_exit(nullptr);
+}
+
 }  // namespace posix
 
 // ---- threads
@@ -195,9 +220,10 @@ Handle createThread(ThreadEntry entry, void* parameter) {
   record->entry = entry;
   record->parameter = parameter;
   record->waitable.pollFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (record->waitable.pollFd < 0) {
+  record->endRequestFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (record->waitable.pollFd < 0 || record->endRequestFd < 0) {
     captureLastError();
-    delete record;
+    freeThreadRecord(record);
     return nullptr;
   }
   int failed = pthread_create(&record->thread, nullptr, threadTrampoline, record);
@@ -216,6 +242,18 @@ bool terminateThread(Handle thread) {
     return false;
   }
   if (record->ended.load()) return true;
+  if (!pthread_equal(record->thread, pthread_self())) {
+    // Cancelling a thread in the middle of the C++ runtime or with a lock held may end the
+    // process or leave the lock taken; at its next wait the thread is in none of these places.
+    posix::signalEventFd(record->endRequestFd);
+    std::int64_t deadline = posix::deadlineAfter(kEndRequestGraceMs);
+    for (;;) {
+      pollfd watched{record->waitable.pollFd, POLLIN, 0};
+      int ready = poll(&watched, 1, posix::pollTimeoutUntil(deadline));
+      if (ready > 0) return true;
+      if (ready == 0 || errno != EINTR) break;
+    }
+  }
   // The thread is neither joined nor detached while its handle lives, so its id is still valid.
   int failed = pthread_cancel(record->thread);
   if (failed != 0 && failed != ESRCH) {
@@ -338,13 +376,15 @@ WaitResult waitForObject(Handle waitable, unsigned timeoutMs) {
   }
   std::int64_t deadline = posix::deadlineAfter(timeoutMs);
   for (;;) {
-    pollfd watched{posix::waitableFd(waitable), POLLIN, 0};
-    int ready = poll(&watched, 1, posix::pollTimeoutUntil(deadline));
+    pollfd fds[2] = {{posix::waitableFd(waitable), POLLIN, 0}, {posix::endRequestFd(), POLLIN, 0}};
+    pollfd& watched = fds[0];
+    int ready = poll(fds, 2, posix::pollTimeoutUntil(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
       captureLastError();
       return WaitFailed;
     }
+    posix::endThreadIfRequested(fds[1]);
     if (ready == 0) return WaitTimedOut;
     if (watched.revents & POLLNVAL) {
       setLastError(EBADF);

@@ -1,6 +1,8 @@
 // Helpers the POSIX side shares between its waits: deadlines on the monotonic clock and the
 // claiming of a signalled waitable (an auto-reset event is reset by the wait that sees it).
 #pragma once
+#include <poll.h>
+
 #include <cstdint>
 
 #include "ZEL_OS/OsTypes.h"
@@ -27,6 +29,15 @@ bool claimSignal(Handle waitable);
 // thread sanitizer, which cannot see through a descriptor, and keep the compiler's order.
 void signalled(Handle waitable);
 void observed(Handle waitable);
+
+// The calling thread's end request: readable once terminateThread has asked the thread to end;
+// -1 on a thread this layer did not create (poll passes over a negative descriptor). The waits
+// of this layer poll it beside what they wait for and hand its entry to endThreadIfRequested.
+int endRequestFd();
+
+// Ends the calling thread, unwinding its stack as exitThread does, when the poll entry of its
+// end request came back readable; otherwise returns. Call it outside every lock.
+void endThreadIfRequested(const pollfd& watched);
 
 // Empties an eventfd without blocking.
 void drainEventFd(int fd);

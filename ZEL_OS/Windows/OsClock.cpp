@@ -1,11 +1,20 @@
 #include "ZEL_OS/Windows/WinApi.h"
 #include "ZEL_OS/OsClock.h"
+#include "ZEL_OS/Windows/WinThreadEnd.h"
 
 namespace zos {
 
 std::uint32_t tickCount() { return timeGetTime(); }
 
-void sleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+void sleepMs(unsigned milliseconds) {
+  // A thread of this layer sleeps in a wait for its end request, so that terminateThread can end it there.
+  HANDLE endRequest = win::threadEndRequest();
+  if (!endRequest) {
+    Sleep(milliseconds);
+    return;
+  }
+  if (WaitForSingleObject(endRequest, milliseconds) == WAIT_OBJECT_0) win::endThreadOnRequest();
+}
 
 std::uint64_t processCpuTimeUs() {
   FILETIME created, exited, kernel, user;

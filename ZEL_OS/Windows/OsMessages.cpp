@@ -4,6 +4,7 @@
 #include <new>
 
 #include "ZEL_OS/OsError.h"
+#include "ZEL_OS/Windows/WinThreadEnd.h"
 
 namespace zos {
 
@@ -111,12 +112,19 @@ bool pumpOneMessage() {
 }
 
 WaitResult waitForMessageOrObject(Handle waitable, unsigned timeoutMs) {
-  HANDLE handles[1] = {waitable};
-  DWORD count = waitable ? 1 : 0;
+  // The thread's end request, if it has one, comes first; then the object.
+  HANDLE handles[2];
+  DWORD count = 0;
+  HANDLE endRequest = win::threadEndRequest();
+  if (endRequest) handles[count++] = endRequest;
+  DWORD objectAt = count;
+  if (waitable) handles[count++] = waitable;
   // MWMO_INPUTAVAILABLE: a message that is already in the queue ends the wait too, not only a new one.
   DWORD result = MsgWaitForMultipleObjectsEx(count, count ? handles : nullptr, timeoutMs, QS_ALLINPUT,
                                              MWMO_INPUTAVAILABLE);
-  if (count && (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)) return WaitSignalled;
+  if (endRequest && result == WAIT_OBJECT_0) win::endThreadOnRequest();
+  if (waitable && (result == WAIT_OBJECT_0 + objectAt || result == WAIT_ABANDONED_0 + objectAt))
+    return WaitSignalled;
   if (result == WAIT_OBJECT_0 + count) return WaitMessageWaiting;
   if (result == WAIT_TIMEOUT) return WaitTimedOut;
   captureLastError();

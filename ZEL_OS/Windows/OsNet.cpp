@@ -1,6 +1,7 @@
 #include "ZEL_OS/Windows/WinApi.h"
 #include "ZEL_OS/OsError.h"
 #include "ZEL_OS/OsNet.h"
+#include "ZEL_OS/Windows/WinThreadEnd.h"
 
 #include <cstring>
 
@@ -239,12 +240,18 @@ bool netEventSelect(SocketHandle socket, NetEvent event, long events) {
 }
 
 NetWaitResult netEventWait(NetEvent event, unsigned milliseconds) {
-  WSAEVENT events[1] = {static_cast<WSAEVENT>(event)};
-  DWORD result = WSAWaitForMultipleEvents(1, events, FALSE, milliseconds, TRUE);
+  // The thread's end request, if it has one, is waited for first (an event handle like any other).
+  WSAEVENT events[2];
+  DWORD count = 0;
+  HANDLE endRequest = win::threadEndRequest();
+  if (endRequest) events[count++] = endRequest;
+  events[count++] = static_cast<WSAEVENT>(event);
+  DWORD result = WSAWaitForMultipleEvents(count, events, FALSE, milliseconds, TRUE);
   if (result == WSA_WAIT_FAILED) {
     captureSocketError();
     return NetWaitResult::failed;
   }
+  if (endRequest && result == WSA_WAIT_EVENT_0) win::endThreadOnRequest();
   if (result == WSA_WAIT_TIMEOUT || result == WSA_WAIT_IO_COMPLETION)
     return NetWaitResult::timeout;
   return NetWaitResult::signalled;

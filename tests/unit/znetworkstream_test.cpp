@@ -218,6 +218,8 @@ namespace {
 // the client in onAccept, and every handler takes up what arrived.
 class RecordingStream : public ZNetworkStreamTcp {
  public:
+  // The handlers use this object's members: a thread that still runs ends before they go.
+  ~RecordingStream() override { endRunningThreadAtDestruction(); }
   void onRead() override {
     ZString got = receive();
     note("read:" + bytesOf(got));
@@ -317,6 +319,59 @@ TEST(ZNetworkStreamEvents, DestroyingAStreamWithItsThreadRunningEndsItLogsAndClo
   }
   EXPECT_NE(bytesOf(zelError.log).find(text), std::string::npos);
   EXPECT_EQ(listener.readUntilClosed(2000), "") << "the destructor closes the connection";
+}
+
+namespace {
+
+// Its handler works for a while in code that allocates, frees and holds the library's locks,
+// so that forced ends also come while it is there.
+class BusyReader : public ZNetworkStreamTcp {
+ public:
+  ~BusyReader() override { endRunningThreadAtDestruction(); }
+  void onRead() override {
+    begun = true;
+    for (int round = 0; round < 20000; ++round) {
+      ZString copy(std::string(64, 'x').c_str());
+      copy += "y";
+      work += copy.getLength();
+    }
+    receive();
+  }
+  std::atomic<bool> begun{false};
+  std::atomic<long> work{0};
+};
+
+}  // namespace
+
+// The forced end of an event thread comes wherever the thread happens to be: at its start, in
+// its wait, in a handler. None of those places may end the process or leave a lock taken.
+TEST(ZNetworkStreamEvents, DestroyingStreamsWithTheirThreadRunningNeverEndsTheProcess) {
+  const char* text = "Ein ZThread wurde abnormal im Destruktor beendet.";
+  LoopbackListener listener;
+  for (int cycle = 0; cycle < 600; ++cycle) {
+    SCOPED_TRACE(cycle);
+    zelError.log = "";  // the log keeps a text once; each cycle must add it anew
+    {
+      BusyReader stream;
+      ASSERT_EQ(stream.createClient(nullptr, listener.port(), "127.0.0.1"), 1);
+      ASSERT_TRUE(listener.acceptClient());
+      ASSERT_EQ(stream.startEvents(), 1);
+      switch (cycle % 3) {
+        case 0:  // at once, while the thread starts
+          break;
+        case 1:  // in its wait
+          std::this_thread::sleep_for(std::chrono::microseconds(cycle % 1000));
+          break;
+        case 2:  // in its handler
+          ASSERT_TRUE(listener.sendBytes("data"));
+          ASSERT_TRUE(eventually([&] { return stream.begun.load(); }));
+          std::this_thread::sleep_for(std::chrono::microseconds(cycle % 300));
+          break;
+      }
+    }
+    ASSERT_NE(bytesOf(zelError.log).find(text), std::string::npos) << "the forced end was not logged";
+  }
+  zelError.log = "";
 }
 
 namespace {
