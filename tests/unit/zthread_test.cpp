@@ -43,6 +43,8 @@ class QuickWorker : public ZThread {
 class LoopingWorker : public ZThread {
  public:
   explicit LoopingWorker(std::atomic<long>& counter) : steps(counter) {}
+  // The worker reads this object's members: a worker that still runs is ended before they go.
+  ~LoopingWorker() override { endRunningThreadAtDestruction(); }
   void onWorkThread() override {
     begun.store(true, std::memory_order_release);
     while (!stop.load(std::memory_order_relaxed)) steps.fetch_add(1, std::memory_order_relaxed);
