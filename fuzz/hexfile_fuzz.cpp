@@ -1,7 +1,8 @@
 // ZHexFile::parse of any text. The parser must take exactly the well-formed files (':' and
 // hexadecimal digits only, as many as the byte count asks for, a matching checksum, extended
-// address records of two bytes at address 0, nothing beyond 16 MiB), never grow the image past
-// that limit, and an image it took must come back the same through save and load.
+// address records of two bytes at address 0, nothing beyond 16 MiB, no line longer than the
+// longest record even if it is blank), never grow the image past that limit, and an image it
+// took must come back the same through save and load.
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@ using fuzzsupport::check;
 namespace {
 
 const std::uint64_t limit = 16u * 1024u * 1024u;
+const std::size_t longestLine = 1 + 2 * 260;  // ':' and 260 bytes as pairs of digits
 
 int digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -38,6 +40,10 @@ bool wellFormed(const std::string& text, std::uint64_t& highest, bool& anyData) 
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
     start = end + 1;
+    // No line is longer than the longest record, blanks included, its CR not counted.
+    std::size_t length = line.size();
+    if (length > 0 && line[length - 1] == '\r') --length;
+    if (length > longestLine) return false;
     std::size_t a = 0, b = line.size();
     while (a < b && static_cast<unsigned char>(line[a]) <= 0x20) ++a;
     while (b > a && static_cast<unsigned char>(line[b - 1]) <= 0x20) --b;
