@@ -41,6 +41,8 @@ class ZComPort {
   void close(int keepState);
   void purge();
   bool isOpen() const { return handle.load() != nullptr; }
+  // Whether the device has gone since the port was opened: no byte will come any more.
+  bool isLineLost() const { return lineGone.load(); }
   void saveState();
   int restore();
 

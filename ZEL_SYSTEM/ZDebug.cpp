@@ -49,8 +49,7 @@ bool ZDebug::sendRestOfLine() {
   if (restOfLine.empty()) return true;
   int taken = zos::socketSendNow(dataSocket.load(), restOfLine.data(), static_cast<int>(restOfLine.size()));
   if (taken < 0) {
-    statusText = "Fehler...";
-    errorText = "Daten konnten nicht gesendet werden.";
+    noteSendFailure();
     restOfLine.clear();  // the connection is broken: the rest will never arrive
     return true;
   }
@@ -72,8 +71,7 @@ void ZDebug::sendLine(const ZString& line) {
   out.append(line.getBuffer(), static_cast<std::size_t>(line.getLength()));
   int taken = zos::socketSendNow(dataSocket.load(), out.data(), static_cast<int>(out.size()));
   if (taken < 0) {
-    statusText = "Fehler...";
-    errorText = "Daten konnten nicht gesendet werden.";
+    noteSendFailure();
     return;
   }
   if (taken == 0) {

@@ -65,11 +65,15 @@ int ZNetworkStreamTcp::_listen() {
 int ZNetworkStreamTcp::sendBytes(const char* bytes, int count) {
   // Sends every byte: a send that took only a part is continued with the rest.
   if (!zos::socketSendAll(dataSocket.load(), bytes, count)) {
-    statusText = "Fehler...";
-    errorText = "Daten konnten nicht gesendet werden.";
+    noteSendFailure();
     return 0;
   }
   return 1;
+}
+
+void ZNetworkStreamTcp::noteSendFailure() {
+  statusText = "Fehler...";
+  errorText = "Daten konnten nicht gesendet werden.";
 }
 
 int ZNetworkStreamTcp::_send(const ZString& text) { return sendBytes(text.getBuffer(), text.getLength()); }

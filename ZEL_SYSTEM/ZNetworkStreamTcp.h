@@ -21,6 +21,10 @@ class ZNetworkStreamTcp : public ZNetworkStream {
   // a limit the socket works non-blocking once connected.
   unsigned connectTimeoutMs = 0;
 
+ protected:
+  // A send that failed: the failure's status and text.
+  void noteSendFailure();
+
  private:
   // Ends a failed set-up step: its text and the system's text for the error, then disconnect.
   int failStep(const char* stepText);

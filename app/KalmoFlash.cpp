@@ -61,7 +61,7 @@ int millisecondsSince(std::uint32_t start) { return static_cast<int>(ZTime::getT
 }  // namespace
 
 int KalmoApp::flashHexFile(const ZString& token) {
-  const unsigned startTime = ZTime::getTickCount();
+  const std::uint32_t startTime = ZTime::getTickCount();
   ZMem image;
   int fileBytes = 0;
   int blockSize = 0;
@@ -72,7 +72,7 @@ int KalmoApp::flashHexFile(const ZString& token) {
   // A cancelled run still leaves programming mode, so that the programmer is ready for the next.
   if (result || (entered && cancelled())) result = leaveProgrammingMode() && result;
 
-  zelDebug.printf("Dauer/duration: %dms", static_cast<int>(ZTime::getTickCount() - startTime));
+  zelDebug.printf("Dauer/duration: %dms", millisecondsSince(startTime));
 
   if (result) Console::write("Fertig/finished.\n");
   return result;
@@ -106,8 +106,8 @@ KalmoApp::Confirmation KalmoApp::commandAwaitingCr(const unsigned char* command,
     if (comPort.readUntil(answer, left < refusalGraceMs ? left : refusalGraceMs, "\r")) {
       return Confirmation::confirmed;
     }
-    // A port that has lost its reader gets no more bytes.
-    if (!comPort.isOpen() || !comPort.readerThread.load()) return Confirmation::refused;
+    // A port whose line is gone, or that has no reader, gets no more bytes.
+    if (!comPort.isOpen() || comPort.isLineLost() || !comPort.readerThread.load()) return Confirmation::refused;
     if (answer.getSize() == 0 && millisecondsSince(sentAt) >= heardAfterMs + refusalGraceMs) {
       return Confirmation::refused;
     }

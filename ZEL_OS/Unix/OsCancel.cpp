@@ -33,6 +33,13 @@ namespace posix {
 
 bool cancelSignalsCaught() { return caught != 0; }
 
+sigset_t cancelSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int number : cancelSignals) sigaddset(&set, number);
+  return set;
+}
+
 }  // namespace posix
 
 void catchCancelSignals() {
@@ -42,8 +49,7 @@ void catchCancelSignals() {
   cancelling.sa_handler = onCancelSignal;
   // The other cancel signals wait while the handler runs, so two that come together still count
   // as first and second.
-  sigemptyset(&cancelling.sa_mask);
-  for (int number : cancelSignals) sigaddset(&cancelling.sa_mask, number);
+  cancelling.sa_mask = posix::cancelSignalSet();
   cancelling.sa_flags = SA_RESTART;
   for (int i = 0; i < cancelSignalCount; ++i) sigaction(cancelSignals[i], &cancelling, &handlersBefore[i]);
   caught = 1;

@@ -52,21 +52,12 @@ void switchBackAfterContinue(int) {
   errno = savedErrno;
 }
 
-sigset_t cancelSignalSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
-  return set;
-}
-
 // Waits until standard input has a byte (or its end) for a read. While the cancel signals are
 // caught they are held back outside the wait and let in only inside it, so a cancel that comes
 // at any moment ends the wait: false then.
 bool waitForInputOrCancel() {
   if (!posix::cancelSignalsCaught()) return true;
-  sigset_t cancelling = cancelSignalSet();
+  sigset_t cancelling = posix::cancelSignalSet();
   sigset_t before;
   pthread_sigmask(SIG_BLOCK, &cancelling, &before);
   bool ready = false;

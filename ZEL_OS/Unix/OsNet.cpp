@@ -1,7 +1,6 @@
 #include "ZEL_OS/OsNet.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -101,8 +100,7 @@ long kindsFor(const PosixNetEvent& event, short revents) {
 // Looks at the socket once, waiting up to the time; moves what occurred to pending. Returns
 // false on a failing poll.
 bool collect(PosixNetEvent& event, int milliseconds) {
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  std::int64_t deadline = posix::deadlineAfter(static_cast<unsigned>(milliseconds));
   bool socketQuiet = false;  // the socket is ready, but with nothing that may be reported
   for (;;) {
     // The wake-up, the thread's end request, and the socket while it has something to report.
@@ -116,10 +114,7 @@ bool collect(PosixNetEvent& event, int milliseconds) {
       fds[2] = {event.socket, socketQuiet ? short(0) : pollFlagsFor(event), 0};
       count = (event.socket >= 0 && fds[2].events) ? 3 : 2;
     }
-    long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
-    if (left < 0) left = 0;
-    int ready = poll(fds, count, static_cast<int>(left));
+    int ready = poll(fds, count, posix::pollTimeoutUntil(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
       captureLastError();
@@ -220,12 +215,10 @@ bool socketConnectWithin(SocketHandle socket, std::uint32_t address, std::uint16
     captureLastError();
     return false;
   }
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::int64_t deadline = posix::deadlineAfter(timeoutMs);
   for (;;) {
-    long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     pollfd watched = {fd, POLLOUT, 0};
-    int ready = poll(&watched, 1, left > 0 ? static_cast<int>(left) : 0);
+    int ready = poll(&watched, 1, posix::pollTimeoutUntil(deadline));
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) {
       captureLastError();
