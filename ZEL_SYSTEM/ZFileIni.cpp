@@ -1,5 +1,6 @@
 #include "ZEL_SYSTEM/ZFileIni.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -26,6 +27,26 @@ struct ZFileIni::Location {
 };
 
 namespace {
+
+// The file's text may hold zero bytes (a damaged or binary file): the searches go over all of its
+// bytes, so a section or key behind such a byte is still found and never added a second time.
+int findInText(const ZString& text, const ZString& what, int start = 0) {
+  if (start < 0) start = 0;
+  const char* begin = text.getBuffer();
+  const char* end = begin + text.getLength();
+  if (start >= text.getLength()) return -1;
+  const char* hit = std::search(begin + start, end, what.getBuffer(), what.getBuffer() + what.getLength());
+  return hit == end ? -1 : static_cast<int>(hit - begin);
+}
+
+int findCharInText(const ZString& text, char ch, int start = 0) {
+  if (start < 0) start = 0;
+  const char* begin = text.getBuffer();
+  const char* end = begin + text.getLength();
+  if (start >= text.getLength()) return -1;
+  const char* hit = std::find(begin + start, end, ch);
+  return hit == end ? -1 : static_cast<int>(hit - begin);
+}
 
 // A masked file begins with this header and a decimal number; on disk every byte from
 // maskedFrom on is XORed with the mask byte. In memory the '+' at maskFlagAt becomes '-', which
@@ -171,7 +192,7 @@ bool ZFileIni::locate(const ZString& section, const ZString& key, Location& wher
   if (content.startsWith(header)) {
     where.sectionStart = 0;
   } else {
-    int found = content.find(ZString("\r\n") + header);
+    int found = findInText(content, ZString("\r\n") + header);
     if (found < 0) return false;
     where.sectionStart = found + 2;
   }
@@ -187,16 +208,16 @@ bool ZFileIni::locate(const ZString& section, const ZString& key, Location& wher
   if (pos < length && text[pos] == '[') {
     where.bodyEnd = pos - 1;
   } else {
-    int next = content.find("\r\n[", pos);
+    int next = findInText(content, "\r\n[", pos);
     where.bodyEnd = next >= 0 ? next + 1 : length;
   }
   if (key.isEmpty()) return true;
 
-  int line = content.find(ZString("\r\n") + key + "=", where.bodyStart - 2);
+  int line = findInText(content, ZString("\r\n") + key + "=", where.bodyStart - 2);
   if (line < 0 || line >= where.bodyEnd) return false;
   where.keyStart = line + 2;
   where.valueStart = line + key.getLength() + 3;
-  int lineEnd = content.findChar('\r', where.valueStart);
+  int lineEnd = findCharInText(content, '\r', where.valueStart);
   where.valueEnd = (lineEnd >= 0 ? lineEnd : length) - 1;
   return true;
 }
@@ -236,7 +257,7 @@ void ZFileIni::setInt(const ZString& section, const ZString& key, int value) {
 ZString ZFileIni::getSectionText(const ZString& section) {
   ZString text = ZString("\r\n") + content;
   ZString header = ZString("\r\n[") + section + "]";
-  int found = text.find(header);
+  int found = findInText(text, header);
   if (found < 0) return ZString();
 
   const char* chars = text.getBuffer();
@@ -245,7 +266,7 @@ ZString ZFileIni::getSectionText(const ZString& section) {
   while (start < length && chars[start] == ' ') ++start;
   // The body ends at the next header; line ends in front of it belong to no body, so an empty
   // section directly followed by another one stays empty.
-  int end = text.find("\r\n[", start);
+  int end = findInText(text, "\r\n[", start);
   if (end < 0) end = length;
   while (start < end && (chars[start] == '\r' || chars[start] == '\n')) ++start;
   if (start >= end) return ZString();
@@ -353,12 +374,12 @@ int ZFileIni::getSectionNames(ZStringList& names, const ZString& patterns, ZStri
 
     int header = chars[0] == '[' ? 0 : -1;
     if (header < 0) {
-      int next = content.find("\r\n[");
+      int next = findInText(content, "\r\n[");
       header = next >= 0 ? next + 2 : -1;
     }
     while (header >= 0) {
-      int close = content.findChar(']', header + 1);
-      int next = content.find("\r\n[", header + 1);
+      int close = findCharInText(content, ']', header + 1);
+      int next = findInText(content, "\r\n[", header + 1);
       if (close >= 0) {
         ZString name = content.mid(header + 1, close - header - 1);
         if (matchesPattern(name, pattern) && names.find(name, 0) < 0) {

@@ -57,12 +57,18 @@ mode_t creationMask() {
 }  // namespace
 
 bool replaceFile(const char* source, const char* target) {
-  // The new file keeps the rights of the one it replaces; where there is none, it gets those of
-  // a file created the usual way, not the private ones of a temporary file.
+  // The new file keeps the owner and the rights of the one it replaces, so a file saved by
+  // another user (root saving a user's file) still belongs to its user; where there is none, it
+  // gets the rights of a file created the usual way, not the private ones of a temporary file.
+  // Giving the file away is allowed only to root: anybody else's save keeps the file their own.
+  // The owner goes first, because a change of owner clears the set-ID bits.
   struct stat old;
-  if (stat(target, &old) == 0)
+  if (stat(target, &old) == 0) {
+    if (chown(source, old.st_uid, old.st_gid) != 0 && chown(source, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // neither owner nor group could be kept: the saver's own stay
+    }
     chmod(source, old.st_mode & 07777);
-  else
+  } else
     chmod(source, 0666 & ~creationMask());
   if (rename(source, target) != 0) {
     captureLastError();

@@ -77,6 +77,30 @@ TEST(ZFileIniSave, ReplacedFileKeepsItsAccessRights) {
   EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nkeep=new\r\n");
 }
 
+// Root saving a user's private file (a setup script, sudo): the file stays the user's, with its
+// rights, so the user can still read and change it.
+TEST(ZFileIniSave, AFileSavedByAnotherUserKeepsItsOwnerAndRights) {
+  if (geteuid() != 0) GTEST_SKIP() << "only the superuser can save a file that stays another user's";
+  ScratchDirectory dir;
+  std::string path = dir.write("config.ini", oldText);
+  const uid_t user = 65534;  // nobody
+  const gid_t group = 65534;
+  ASSERT_EQ(chown(path.c_str(), user, group), 0);
+  chmod(path.c_str(), 0600);
+  {
+    ZFileIni ini;
+    ASSERT_TRUE(ini.open(path.c_str(), 0, 0));
+    ini.setValue("A", "keep", "new");
+    ASSERT_TRUE(ini.save());
+  }
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, user);
+  EXPECT_EQ(info.st_gid, group);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nkeep=new\r\n");
+}
+
 // A configuration kept elsewhere and linked in (a chain of links, relative and absolute): the file
 // at the end of the chain gets the new text, and every link stays a link.
 TEST(ZFileIniSave, ASaveThroughSymbolicLinksWritesTheFileTheyPointTo) {

@@ -186,6 +186,27 @@ TEST_F(ZFileIniTest, SaveWritesTheTextAndTheDestructorSavesPendingChanges) {
   EXPECT_EQ(ScratchDirectory::read(path), "[A]\r\nx=2\r\ny=3\r\n");
 }
 
+// A zero byte in the file (a damaged or binary file) is one byte like any other: a value behind it
+// is read, a value set is read back, and saving again and again adds no second section.
+TEST_F(ZFileIniTest, AZeroByteInTheFileHidesNothingBehindIt) {
+  const char before[] = "[A]\r\nbad=x\0y\r\n[B]\r\nold=1\r\n";
+  const char after[] = "[A]\r\nbad=x\0y\r\n[B]\r\nold=1\r\nnew=2\r\n";
+  load(std::string(before, sizeof before - 1));
+  EXPECT_EQ(bytesOf(ini.getValue("B", "old", "none")), "1");
+  EXPECT_EQ(bytesOf(ini.getValue("A", "bad", "none")), std::string("x\0y", 3));
+  for (int save = 0; save < 3; ++save) {
+    ini.setValue("B", "new", "2");
+    EXPECT_EQ(bytesOf(ini.getValue("B", "new", "none")), "2");
+    ASSERT_TRUE(ini.save());
+  }
+  ZFileIni reread;
+  ASSERT_TRUE(reread.open(path.c_str(), 0, 0));
+  EXPECT_EQ(bytesOf(reread.getValue("B", "new", "none")), "2");
+  EXPECT_EQ(ScratchDirectory::read(path), std::string(after, sizeof after - 1));
+  ZStringList names;
+  EXPECT_EQ(reread.getSectionNames(names, "*", nullptr), 2);
+}
+
 TEST_F(ZFileIniTest, SaveThatCannotWriteShowsTheOpenBoxWithTheFilesName) {
   testsupport::MessageBoxCapture boxes;
   std::string inner = dir.write("gone/test.ini", "[A]\r\nx=1\r\n");
