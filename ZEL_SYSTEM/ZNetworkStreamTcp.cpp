@@ -10,6 +10,19 @@
 namespace {
 constexpr int kChunk = 1000;  // bytes asked for per recv
 constexpr long kNotifiedEvents = zos::socketEventRead | zos::socketEventAccept | zos::socketEventClose;
+
+// "localhost" and the names below it always mean this machine: they are answered without asking
+// the resolver, which without a hosts entry would ask a name server and could wait for it for
+// many seconds (the debug monitor is reached that way at every start).
+bool namesThisMachine(const ZString& host) {
+  return host.compare("localhost", true) == 0 || host.endsWith(".localhost", true);
+}
+
+bool resolveServer(const ZString& host, std::uint32_t& address) {
+  if (zos::netParseAddress(host, address)) return true;
+  if (namesThisMachine(host)) return zos::netParseAddress("127.0.0.1", address);
+  return zos::netResolveHost(host, address);
+}
 }  // namespace
 
 ZNetworkStreamTcp::ZNetworkStreamTcp() { socketType = zos::socketTypeStream; }
@@ -27,7 +40,7 @@ int ZNetworkStreamTcp::failStep(const char* stepText) {
 int ZNetworkStreamTcp::_connect() {
   if (zos::netStartup() != 0) return connected = failStep("WSAStartup(..) schlug fehl.\r\n");
   std::uint32_t address = 0;
-  if (!zos::netResolveHost(host, address)) {
+  if (!resolveServer(host, address)) {
     ZString text = "Kann Server-Name/Adresse '";
     text += host;
     text += "' nicht aufl\xF6" "sen.\r\n";
